@@ -1,0 +1,31 @@
+# Two entry points for a newcomer:
+#   make demo  - install what is missing, build, measure the bundled sample
+#   make test  - install what is missing, build, run every test
+BUILD ?= build
+JOBS ?= $(shell nproc)
+CMAKE_FLAGS ?=
+
+.PHONY: deps compile demo test test-asan bench clean
+
+deps:
+	@scripts/install-deps.sh
+
+compile: deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
+	cmake --build $(BUILD) -j $(JOBS)
+
+demo: compile
+	@scripts/demo.sh $(BUILD)
+
+test: compile
+	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+# The same suite under AddressSanitizer and UndefinedBehaviorSanitizer.
+test-asan:
+	$(MAKE) test BUILD=build-asan CMAKE_FLAGS="$(CMAKE_FLAGS) -DVELTO_SANITIZE=ON -DVELTO_BUILD_BENCH=OFF"
+
+bench: compile
+	@scripts/bench.sh $(BUILD)
+
+clean:
+	rm -rf build build-asan
