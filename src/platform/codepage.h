@@ -1,0 +1,50 @@
+// Conversion between the code pages the library reads and UTF-16, and from
+// UTF-16 to code page 932 (Shift-JIS), the one form all counting works on.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string_view>
+
+namespace velto::platform {
+
+// The code pages of the encodings a measured file may use.
+inline constexpr int kCodePageShiftJis = 932;
+inline constexpr int kCodePageEucJp = 20932;
+inline constexpr int kCodePageIso2022Jp = 50220;
+inline constexpr int kCodePageUtf7 = 65000;
+inline constexpr int kCodePageUtf8 = 65001;
+
+// Decodes text of one code page into UTF-16. Open it once per measurement;
+// every Decode starts from the encoding's initial state, so no shift state
+// carries over from one piece of text to the next.
+class Decoder {
+ public:
+  explicit Decoder(int code_page);
+  ~Decoder();
+  Decoder(const Decoder&) = delete;
+  Decoder& operator=(const Decoder&) = delete;
+
+  // False when the code page is unknown or its converter could not be made.
+  bool IsOpen() const;
+
+  // Converts bytes as one complete piece: an incomplete sequence at its end
+  // is converted as such. Invalid input gives U+FFFD, one per maximal
+  // invalid subsequence. Writes at most capacity units; returns the count.
+  std::size_t Decode(std::string_view bytes, char16_t* out, std::size_t capacity);
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
+// Converts UTF-16 to code page 932 without best-fit substitutions: a code
+// point whose code page 932 form would not convert back to the same code
+// point becomes "?" (one per code point; a surrogate pair or a lone
+// surrogate is one code point). Stops before a character that would not fit
+// in capacity bytes, never splitting one. Returns the bytes written; stores
+// the units used in *consumed when it is not null.
+std::size_t EncodeCp932(std::u16string_view units, char* out, std::size_t capacity,
+                        std::size_t* consumed = nullptr);
+
+}  // namespace velto::platform
