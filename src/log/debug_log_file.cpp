@@ -1,0 +1,160 @@
+#include "log/debug_log_file.h"
+
+#include <array>
+#include <charconv>
+#include <cstring>
+
+#include "platform/find.h"
+
+namespace velto::log {
+namespace {
+
+// "対象ファイル : " (target file) in code page 932.
+constexpr std::string_view kTargetFilePrefix =
+    "\x91\xce\x8f\xdb\x83\x74\x83\x40\x83\x43\x83\x8b : ";
+constexpr std::string_view kCharacterCountPrefix = "dwCharacterCount : ";
+
+constexpr std::string_view kLineEnd = "\r\n";
+
+// "YYYY/MM/DD hh:mm:ss.mmm || " is 27 bytes for any clock reading of four-digit
+// years; the room beyond that keeps a year past 9999 whole.
+using TimestampText = std::array<char, 48>;
+
+char* AppendText(char* out, char* end, std::string_view text) {
+  for (char c : text) {
+    if (out == end) break;
+    *out++ = c;
+  }
+  return out;
+}
+
+// Appends value in decimal, zero-padded to width digits.
+char* AppendPadded(char* out, char* end, int value, std::size_t width) {
+  std::array<char, 12> digits{};
+  const auto result = std::to_chars(digits.data(), digits.data() + digits.size(), value);
+  const std::string_view text(digits.data(), static_cast<std::size_t>(result.ptr - digits.data()));
+  for (std::size_t pad = text.size(); pad < width && out < end; ++pad) *out++ = '0';
+  return AppendText(out, end, text);
+}
+
+std::string_view FormatTimestamp(const platform::CalendarTime& time, TimestampText& text) {
+  char* out = text.data();
+  char* const end = text.data() + text.size();
+  out = AppendPadded(out, end, time.year, 4);
+  out = AppendText(out, end, "/");
+  out = AppendPadded(out, end, time.month, 2);
+  out = AppendText(out, end, "/");
+  out = AppendPadded(out, end, time.day, 2);
+  out = AppendText(out, end, " ");
+  out = AppendPadded(out, end, time.hour, 2);
+  out = AppendText(out, end, ":");
+  out = AppendPadded(out, end, time.minute, 2);
+  out = AppendText(out, end, ":");
+  out = AppendPadded(out, end, time.second, 2);
+  out = AppendText(out, end, ".");
+  out = AppendPadded(out, end, time.millisecond, 3);
+  out = AppendText(out, end, " || ");
+  return {text.data(), static_cast<std::size_t>(out - text.data())};
+}
+
+bool WriteRaw(std::FILE* stream, std::string_view bytes) {
+  return std::fwrite(bytes.data(), 1, bytes.size(), stream) == bytes.size();
+}
+
+// The log is a text file with CR LF line ends on every platform, so a line
+// feed inside a message becomes CR LF as well, as a text-mode stream would
+// write it.
+bool WriteText(std::FILE* stream, std::string_view text) {
+  for (;;) {
+    const std::size_t feed = text.find('\n');
+    if (feed == std::string_view::npos) return WriteRaw(stream, text);
+    if (!WriteRaw(stream, text.substr(0, feed)) || !WriteRaw(stream, kLineEnd)) return false;
+    text.remove_prefix(feed + 1);
+  }
+}
+
+}  // namespace
+
+void DebugLogFile::SetPath(const char* path) {
+  TurnOff();
+  if (path == nullptr || path[0] == '\0') return;
+  // A path that cannot be resolved within the buffer leaves the log off.
+  platform::ResolveAgainstCurrentDirectory(path, path_);
+}
+
+void DebugLogFile::SetPathAndMode(const char* path, const char* mode) {
+  SetPath(path);
+  const bool known_mode = mode != nullptr && (std::strcmp(mode, "w") == 0 ||
+                                              std::strcmp(mode, "a") == 0);
+  if (!known_mode) {
+    TurnOff();
+    return;
+  }
+  mode_[0] = mode[0];
+}
+
+int DebugLogFile::WriteLine(const char* text) {
+  return WritePieces({}, text == nullptr ? std::string_view() : std::string_view(text), {});
+}
+
+int DebugLogFile::Log(const char* message) {
+  return LogPieces(message == nullptr ? std::string_view() : std::string_view(message), {});
+}
+
+int DebugLogFile::LogTargetFile(const char* path) {
+  if (IsOff()) return 1;
+  return LogPieces(kTargetFilePrefix, path == nullptr ? std::string_view() : path);
+}
+
+int DebugLogFile::LogCharacterCount(std::int64_t count) {
+  if (IsOff()) return 1;
+  std::array<char, 21> digits{};
+  const auto result = std::to_chars(digits.data(), digits.data() + digits.size(), count);
+  return LogPieces(kCharacterCountPrefix,
+                   {digits.data(), static_cast<std::size_t>(result.ptr - digits.data())});
+}
+
+void DebugLogFile::Close() {
+  if (stream_ == nullptr) return;
+  std::fclose(stream_);
+  stream_ = nullptr;
+}
+
+LogState DebugLogFile::state() const {
+  if (stream_ == nullptr) return IsOff() ? LogState::kOff : LogState::kArmed;
+  return IsOff() ? LogState::kFailed : LogState::kWriting;
+}
+
+void DebugLogFile::TurnOff() { std::memset(path_, 0, sizeof path_); }
+
+int DebugLogFile::LogPieces(std::string_view head, std::string_view tail) {
+  if (IsOff()) return 1;
+  TimestampText timestamp{};
+  return WritePieces(FormatTimestamp(platform::LocalTimeNow(), timestamp), head, tail);
+}
+
+int DebugLogFile::WritePieces(std::string_view timestamp, std::string_view head,
+                              std::string_view tail) {
+  if (IsOff()) return 1;
+  if (stream_ == nullptr && !OpenStream()) {
+    TurnOff();
+    return 0;
+  }
+  // Buffered like any stream: lines reach the file at the latest on Close.
+  const bool written = WriteText(stream_, timestamp) && WriteText(stream_, head) &&
+                       WriteText(stream_, tail) && WriteRaw(stream_, kLineEnd);
+  if (!written) {
+    TurnOff();
+    return 0;
+  }
+  return 1;
+}
+
+bool DebugLogFile::OpenStream() {
+  // Binary, since the CR of each line end is written by us.
+  const char* const open_mode = mode_[0] == 'a' ? "ab" : "wb";
+  stream_ = std::fopen(path_, open_mode);
+  return stream_ != nullptr;
+}
+
+}  // namespace velto::log
