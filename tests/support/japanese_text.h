@@ -18,6 +18,10 @@ inline constexpr const char* kCommonNoTopNoHang =
 // 」』）ーっゃゅょ？！
 inline constexpr const char* kCommonNoTopHang = "\x81\x41\x81\x42\x81\x43\x81\x44";  // 、。，．
 inline constexpr const char* kCommonNoEnd = "\x81\x75\x81\x77\x81\x69";  // 「『（
+// The NoTop set a measurement builds from the two above: NoHang, then Hang.
+inline constexpr const char* kCommonNoTop =
+    "\x81\x76\x81\x78\x81\x6a\x81\x5b\x82\xc1\x82\xe1\x82\xe3\x82\xe5\x81\x48\x81\x49"
+    "\x81\x41\x81\x42\x81\x43\x81\x44";
 
 inline std::string GenerateJapaneseText(std::size_t target_bytes, std::uint32_t seed = 1) {
   // Two-byte characters: hiragana, katakana and frequent kanji.
