@@ -4,8 +4,6 @@
 #include <charconv>
 #include <cstring>
 
-#include "platform/find.h"
-
 namespace velto::log {
 namespace {
 
@@ -15,10 +13,6 @@ constexpr std::string_view kTargetFilePrefix =
 constexpr std::string_view kCharacterCountPrefix = "dwCharacterCount : ";
 
 constexpr std::string_view kLineEnd = "\r\n";
-
-// "YYYY/MM/DD hh:mm:ss.mmm || " is 27 bytes for any clock reading of four-digit
-// years; the room beyond that keeps a year past 9999 whole.
-using TimestampText = std::array<char, 48>;
 
 char* AppendText(char* out, char* end, std::string_view text) {
   for (char c : text) {
@@ -36,6 +30,24 @@ char* AppendPadded(char* out, char* end, int value, std::size_t width) {
   for (std::size_t pad = text.size(); pad < width && out < end; ++pad) *out++ = '0';
   return AppendText(out, end, text);
 }
+
+bool WriteRaw(std::FILE* stream, std::string_view bytes) {
+  return std::fwrite(bytes.data(), 1, bytes.size(), stream) == bytes.size();
+}
+
+// The log is a text file with CR LF line ends on every platform, so a line
+// feed inside a message becomes CR LF as well, as a text-mode stream would
+// write it.
+bool WriteText(std::FILE* stream, std::string_view text) {
+  for (;;) {
+    const std::size_t feed = text.find('\n');
+    if (feed == std::string_view::npos) return WriteRaw(stream, text);
+    if (!WriteRaw(stream, text.substr(0, feed)) || !WriteRaw(stream, kLineEnd)) return false;
+    text.remove_prefix(feed + 1);
+  }
+}
+
+}  // namespace
 
 std::string_view FormatTimestamp(const platform::CalendarTime& time, TimestampText& text) {
   char* out = text.data();
@@ -56,24 +68,6 @@ std::string_view FormatTimestamp(const platform::CalendarTime& time, TimestampTe
   out = AppendText(out, end, " || ");
   return {text.data(), static_cast<std::size_t>(out - text.data())};
 }
-
-bool WriteRaw(std::FILE* stream, std::string_view bytes) {
-  return std::fwrite(bytes.data(), 1, bytes.size(), stream) == bytes.size();
-}
-
-// The log is a text file with CR LF line ends on every platform, so a line
-// feed inside a message becomes CR LF as well, as a text-mode stream would
-// write it.
-bool WriteText(std::FILE* stream, std::string_view text) {
-  for (;;) {
-    const std::size_t feed = text.find('\n');
-    if (feed == std::string_view::npos) return WriteRaw(stream, text);
-    if (!WriteRaw(stream, text.substr(0, feed)) || !WriteRaw(stream, kLineEnd)) return false;
-    text.remove_prefix(feed + 1);
-  }
-}
-
-}  // namespace
 
 void DebugLogFile::SetPath(const char* path) {
   TurnOff();

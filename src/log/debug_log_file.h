@@ -5,13 +5,23 @@
 // as it was; a failure to open or write only turns logging off.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <string_view>
 
+#include "platform/find.h"
 #include "platform/path.h"
 
 namespace velto::log {
+
+// Room for the 27-byte line prefix "YYYY/MM/DD hh:mm:ss.mmm || ", with
+// spare room so that a year past 9999 is written whole.
+using TimestampText = std::array<char, 48>;
+
+// Formats the prefix of a log line for a local time into text and returns
+// the part written.
+std::string_view FormatTimestamp(const platform::CalendarTime& time, TimestampText& text);
 
 // Off: no path. Armed: a path, file not yet opened. Writing: file open.
 // Failed: a write failed; the stream stays open until Close releases it.
