@@ -1,0 +1,41 @@
+#include "status/file_status.h"
+
+#include <cstdio>
+
+#include "platform/find.h"
+#include "status/status_profile.h"
+
+namespace velto::status {
+namespace {
+
+// Name and TimeStamp always change together, in one update of the file, so
+// a reader never sees the name of one target with the time of another.
+bool WriteNameAndTimeStamp(const StatusProfile& profile, const char* name,
+                           const char* time_stamp) {
+  const platform::ProfileEntry entries[] = {{"Name", name}, {"TimeStamp", time_stamp}};
+  return profile.WriteStrings(kSection, entries) == 1;
+}
+
+// "YYYY/MM/DD hh:mm:ss" with the full year.
+void FormatTimeStamp(const platform::CalendarTime& time, platform::PathBuffer& out) {
+  std::snprintf(out, sizeof out, "%04d/%02d/%02d %02d:%02d:%02d", time.year, time.month, time.day,
+                time.hour, time.minute, time.second);
+}
+
+}  // namespace
+
+int GetFileStatus(const char* target, const char* status_path) {
+  if (target == nullptr || status_path == nullptr) return -1;
+  const StatusProfile profile(status_path);
+  if (!profile.IsValid()) return -1;
+  // Stale facts of an earlier target must not survive a failed call.
+  if (!WriteNameAndTimeStamp(profile, "", "")) return -1;
+
+  const auto entry = platform::FindFirst(target);
+  if (!entry) return -1;
+  platform::PathBuffer time_stamp{};
+  FormatTimeStamp(platform::FileTimeToLocalCalendar(entry->last_write), time_stamp);
+  return WriteNameAndTimeStamp(profile, entry->name, time_stamp) ? 0 : -1;
+}
+
+}  // namespace velto::status
