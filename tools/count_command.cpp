@@ -1,0 +1,110 @@
+// velto count: a table (or JSON lines) of the counts of each file.
+#include <cstdio>
+#include <iostream>
+
+#include "commands.h"
+#include "measurement.h"
+#include "text_output.h"
+#include "tool_error.h"
+
+namespace velto::tool {
+namespace {
+
+struct Row {
+  std::string name;
+  std::string encoding;
+  MeasureResults results;
+  std::int64_t last_page_lines = 0;
+};
+
+std::string JsonLine(const Measurement& m, std::int64_t last_page_lines,
+                     const MeasureSettings& settings) {
+  const MeasureResults& r = m.results;
+  std::string line = "{\"file\":" + JsonString(m.input.display_name);
+  line += ",\"encoding\":" + JsonString(EncodingName(m.input.char_set));
+  line += ",\"char_set\":" + std::to_string(m.input.char_set);
+  line += std::string(",\"detected\":") + (m.input.detected ? "true" : "false");
+  line += ",\"bytes\":" + std::to_string(m.input.bytes);
+  line += ",\"chars_with_line_ends\":" + std::to_string(r.crlf);
+  line += ",\"chars\":" + std::to_string(r.nocrlf);
+  line += ",\"chars_without_blanks\":" + std::to_string(r.nocrlf_noblank);
+  line += ",\"display_lines\":" + std::to_string(r.line_count);
+  line += ",\"pages\":" + std::to_string(r.page_count);
+  line += ",\"last_page_lines\":" + std::to_string(last_page_lines);
+  line += ",\"mod_count\":" + std::to_string(r.mod_count);
+  line += ",\"line_length\":" + std::to_string(settings.line_length);
+  line += ",\"page_length\":" + std::to_string(settings.page_length);
+  line += "}";
+  return line;
+}
+
+std::vector<std::string> Cells(const Row& row) {
+  const MeasureResults& r = row.results;
+  return {row.name,
+          row.encoding,
+          std::to_string(r.crlf),
+          std::to_string(r.nocrlf),
+          std::to_string(r.nocrlf_noblank),
+          std::to_string(r.line_count),
+          std::to_string(r.page_count),
+          std::to_string(row.last_page_lines)};
+}
+
+Row Total(const std::vector<Row>& rows) {
+  Row total;
+  total.name = "total";
+  for (const Row& row : rows) {
+    total.results.crlf += row.results.crlf;
+    total.results.nocrlf += row.results.nocrlf;
+    total.results.nocrlf_noblank += row.results.nocrlf_noblank;
+    total.results.line_count += row.results.line_count;
+    total.results.page_count += row.results.page_count;
+    total.last_page_lines += row.last_page_lines;
+  }
+  return total;
+}
+
+void PrintTable(const std::vector<Row>& rows, const std::string& layout, std::ostream& out) {
+  using Align = Table::Align;
+  Table table({Align::kLeft, Align::kLeft, Align::kRight, Align::kRight, Align::kRight,
+               Align::kRight, Align::kRight, Align::kRight});
+  table.AddRow({"file", "encoding", "with line ends", "characters", "without blanks",
+                "lines", "pages", "last page"});
+  table.AddRule();
+  for (const Row& row : rows) table.AddRow(Cells(row));
+  if (rows.size() > 1) {
+    table.AddRule();
+    table.AddRow(Cells(Total(rows)));
+  }
+  out << "Layout: " << layout << "\n\n";
+  table.Print(out);
+}
+
+}  // namespace
+
+int RunCount(const CountOptions& options, std::ostream& out) {
+  const MeasureSettings settings = ResolveSettings(options.layout);
+  Measurer measurer(settings);
+  std::vector<Row> rows;
+  int status = kExitOk;
+  for (const std::string& name : options.files) {
+    try {
+      const Measurement m = measurer.Measure(name);
+      const std::int64_t last_page = LastPageLines(m.results, settings.page_length);
+      if (options.json) {
+        out << JsonLine(m, last_page, settings) << '\n' << std::flush;
+      } else {
+        rows.push_back({name, EncodingLabel(m.input), m.results, last_page});
+      }
+    } catch (const ToolError& error) {
+      // One bad file does not stop the others; a bad command line does.
+      if (error.exit_status() == kExitUsage) throw;
+      std::cerr << "velto: " << error.what() << '\n';
+      status = kExitFailure;
+    }
+  }
+  if (!options.json && !rows.empty()) PrintTable(rows, DescribeLayout(settings, options.layout), out);
+  return status;
+}
+
+}  // namespace velto::tool

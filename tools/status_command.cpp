@@ -1,0 +1,102 @@
+// velto status and velto time: the exports called exactly as a host calls
+// them, for trying a status file or a time conversion by hand.
+#include <sys/stat.h>
+
+#include <array>
+#include <iostream>
+#include <string_view>
+
+#include "commands.h"
+#include "platform/path.h"
+#include "status/status_profile.h"
+#include "tool_error.h"
+#include "transcode.h"
+#include "velto.h"
+
+namespace velto::tool {
+namespace {
+
+constexpr std::array<const char*, 2> kFileKeys{"Name", "TimeStamp"};
+constexpr std::array<const char*, 7> kDataKeys{"Size",      "CRLF",      "NoCRLF",  "NoCRLF_NoBLANK",
+                                               "LineCount", "PageCount", "ModCount"};
+
+void PrintKeys(const status::StatusProfile& profile, const auto& keys, std::ostream& out) {
+  for (const char* key : keys) {
+    platform::PathBuffer value{};
+    if (profile.ReadString(status::kSection, key, value) != 0) {
+      out << key << '=' << Cp932ToUtf8(value) << '\n';
+    }
+  }
+}
+
+bool IsDecimal(std::string_view text, bool allow_sign) {
+  if (allow_sign && text.starts_with('-')) text.remove_prefix(1);
+  if (text.empty()) return false;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int RunStatus(const StatusOptions& options, std::ostream& out) {
+  struct stat info {};
+  if (stat(options.status_file.c_str(), &info) != 0) {
+    std::cerr << "velto: status file " << options.status_file
+              << " does not exist (create it first; an empty file is enough)\n";
+  }
+  const char* target = options.target.c_str();
+  const char* status_path = options.status_file.c_str();
+  int result = -1;
+  switch (options.call) {
+    case StatusCall::kFileAndData:
+      result = GetStatus(target, status_path);
+      break;
+    case StatusCall::kFileOnly:
+      result = GetFileStatus(target, status_path);
+      break;
+    case StatusCall::kDataOnly:
+      result = GetDataStatus(target, status_path);
+      break;
+  }
+  const status::StatusProfile profile(status_path);
+  if (options.call != StatusCall::kDataOnly) PrintKeys(profile, kFileKeys, out);
+  if (options.call != StatusCall::kFileOnly) PrintKeys(profile, kDataKeys, out);
+  return result == 0 ? kExitOk : kExitFailure;
+}
+
+int RunTimeToLocal(const std::string& epoch, const std::optional<std::string>& format,
+                   std::ostream& out) {
+  if (!IsDecimal(epoch, true)) throw UsageError("EPOCH must be decimal seconds: " + epoch);
+  std::string format_bytes;
+  std::string error;
+  const std::string layout = format.value_or("%Y/%m/%d %H:%M:%S");
+  if (!Utf8ToCp932(layout, format_bytes, error)) {
+    throw UsageError("FORMAT: " + error);
+  }
+  const char* local = AdjustEpochDateTimeToLocal(epoch.c_str(), format_bytes.c_str());
+  const std::string text = local != nullptr ? Cp932ToUtf8(local) : std::string();
+  if (text.empty() && !layout.empty()) {
+    std::cerr << "velto: " << epoch << " has no local time\n";
+    return kExitFailure;
+  }
+  out << text << '\n';
+  return kExitOk;
+}
+
+int RunTimeToEpoch(const std::string& datetime, std::ostream& out) {
+  if (datetime.size() != 14 || !IsDecimal(datetime, false)) {
+    throw UsageError("the date-time must be 14 digits, YYYYMMDDhhmmss: " + datetime);
+  }
+  const char* epoch = AdjustLocalDateTimeToEpoch(datetime.c_str());
+  const std::string text = epoch != nullptr ? epoch : "-1";
+  out << text << '\n';
+  if (text == "-1") {
+    std::cerr << "velto: " << datetime << " has no epoch value\n";
+    return kExitFailure;
+  }
+  return kExitOk;
+}
+
+}  // namespace velto::tool
