@@ -3,6 +3,7 @@
 // hang past the margin, characters that may not end a line.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -28,7 +29,22 @@ struct DisplayLine {
 
 // The wrapping engine of one measurement. Built once from the settings (set
 // membership is precomputed then), it wraps any number of source lines.
+//
+// A source line ends at its first NUL byte, if it has one; one trailing line
+// feed is removed before wrapping. Each display line is found in time
+// proportional to the characters it holds and to the characters the
+// back-offs pass over, so a whole line wraps in linear time and nothing is
+// allocated.
 class LineWrapper {
+  // How far the walk through one line has come: the rest (the part no display
+  // line holds yet) begins at `rest`; the characters in [rest, scanned) have
+  // been counted already, so a back-off never makes us count them again.
+  struct Scan {
+    std::size_t rest = 0;
+    std::size_t scanned = 0;
+    std::uint32_t counted = 0;
+  };
+
  public:
   explicit LineWrapper(const LineBreakSettings& settings);
 
@@ -45,11 +61,31 @@ class LineWrapper {
     bool Next(DisplayLine& out);
 
    private:
-    // (engine state)
+    const LineWrapper* wrapper_;
+    std::string_view line_;  // without its trailing line feed
+    Scan scan_;
+    bool done_ = false;
   };
 
  private:
-  // (precomputed settings and set membership)
+  // Membership bits of one character.
+  enum : std::uint8_t { kNoTop = 1, kHang = 2, kNoEnd = 4 };
+  // Code page 932 has 60 lead bytes; each has a row of 256 trail bytes.
+  static constexpr std::size_t kLeadBytes = 60;
+
+  void AddMembers(const char* set, std::uint8_t bit);
+  std::uint8_t ClassAt(std::string_view line, std::size_t position) const;
+  // Places the next display line of line; false when the rest holds fewer
+  // than line_length characters (it is then the final, partial line).
+  bool PlaceDisplayLine(std::string_view line, Scan& scan, DisplayLine& out) const;
+  // Counts characters from scan.scanned on until the rest holds line_length
+  // of them; false when the line ends first.
+  bool CountToCandidate(std::string_view line, Scan& scan) const;
+
+  std::uint32_t line_length_;
+  std::uint32_t backoff_limit_;
+  std::array<std::uint8_t, 256> single_byte_class_{};
+  std::array<std::uint8_t, kLeadBytes * 256> two_byte_class_{};
 };
 
 }  // namespace velto::measure

@@ -1,0 +1,224 @@
+#include "measure/line_wrap.h"
+
+#include <cstring>
+#include <limits>
+
+#include "measure/char_ops.h"
+
+namespace velto::measure {
+namespace {
+
+// The row of each lead byte in the two-byte class table.
+constexpr std::array<std::uint8_t, 256> MakeLeadRows() {
+  std::array<std::uint8_t, 256> rows{};
+  std::uint8_t row = 0;
+  for (unsigned byte = 0; byte < 256; ++byte) {
+    if (IsLeadByte(static_cast<unsigned char>(byte))) rows[byte] = row++;
+  }
+  return rows;
+}
+constexpr std::array<std::uint8_t, 256> kLeadRows = MakeLeadRows();
+
+unsigned char ByteAt(std::string_view line, std::size_t position) {
+  return static_cast<unsigned char>(line[position]);
+}
+
+// Bytes of the whole character that begins at position.
+std::size_t CharBytes(std::string_view line, std::size_t position) {
+  return IsLeadByte(ByteAt(line, position)) ? 2 : 1;
+}
+
+// The part of a source line that is wrapped: the line is a C string, so it
+// ends at its first NUL; one trailing line feed is no character of it.
+std::string_view WrappedPart(std::string_view source_line) {
+  if (source_line.empty()) return source_line;
+  if (const void* nul = std::memchr(source_line.data(), '\0', source_line.size())) {
+    source_line = source_line.substr(0, static_cast<std::size_t>(static_cast<const char*>(nul) -
+                                                                 source_line.data()));
+  }
+  if (!source_line.empty() && source_line.back() == '\n') source_line.remove_suffix(1);
+  return source_line;
+}
+
+// Steps back over characters, from a character boundary toward the start of
+// the rest (the floor), never below it. A byte that is not a lead byte always
+// ends a character, so the boundary before a position follows from the
+// parity of the run of lead bytes in front of it. The cursor remembers that
+// run: stepping back through a long run costs one scan, not one per step.
+class BackCursor {
+ public:
+  BackCursor(std::string_view line, std::size_t floor, std::size_t position)
+      : line_(line), floor_(floor), position_(position), run_(position) {}
+
+  std::size_t position() const { return position_; }
+  bool AtFloor() const { return position_ == floor_; }
+
+  // Moves to the character before the current position; not at the floor.
+  void Back() {
+    if (position_ - run_ >= 2) {
+      position_ -= 2;
+      return;
+    }
+    std::size_t first = position_ - 1;
+    while (first > floor_ && IsLeadByte(ByteAt(line_, first - 1))) --first;
+    const std::size_t leads = position_ - 1 - first;
+    run_ = first;
+    position_ -= leads % 2 == 1 ? 2 : 1;
+  }
+
+ private:
+  std::string_view line_;
+  std::size_t floor_;
+  std::size_t position_;
+  // The bytes in [run_, position_) are all lead bytes and even in number, so
+  // every second byte from run_ begins a character.
+  std::size_t run_;
+};
+
+}  // namespace
+
+LineWrapper::LineWrapper(const LineBreakSettings& settings)
+    : line_length_(settings.line_length), backoff_limit_(settings.backoff_limit) {
+  AddMembers(settings.no_top, kNoTop);
+  AddMembers(settings.hang, kHang);
+  AddMembers(settings.no_end, kNoEnd);
+}
+
+void LineWrapper::AddMembers(const char* set, std::uint8_t bit) {
+  if (set == nullptr) return;
+  for (const char* p = set; *p != '\0'; p = NextChar(p)) {
+    const auto byte = static_cast<unsigned char>(*p);
+    if (!IsLeadByte(byte)) {
+      single_byte_class_[byte] |= bit;
+    } else if (p[1] != '\0') {
+      two_byte_class_[kLeadRows[byte] * 256u + static_cast<unsigned char>(p[1])] |= bit;
+    }
+    // A lone lead byte at the end of a set is no character and no member.
+  }
+}
+
+std::uint8_t LineWrapper::ClassAt(std::string_view line, std::size_t position) const {
+  if (position >= line.size()) return 0;
+  const unsigned char byte = ByteAt(line, position);
+  if (!IsLeadByte(byte)) return single_byte_class_[byte];
+  if (position + 1 == line.size()) return 0;
+  return two_byte_class_[kLeadRows[byte] * 256u + ByteAt(line, position + 1)];
+}
+
+// Leaves scan.scanned at the candidate break point, right after the first
+// line_length_ characters of the rest. A lone lead byte at the end of the
+// line is no character.
+bool LineWrapper::CountToCandidate(std::string_view line, Scan& scan) const {
+  const std::size_t size = line.size();
+  std::size_t position = scan.scanned;
+  const std::uint64_t wanted = line_length_ - scan.counted;
+  const std::uint64_t room = size - position;
+  // Every character holds at least one byte and at most two.
+  if (room < wanted) return false;
+  if (room >= 2 * wanted) {
+    for (std::uint64_t n = 0; n < wanted; ++n) position += CharBytes(line, position);
+  } else {
+    for (std::uint64_t n = 0; n < wanted; ++n) {
+      if (position == size) return false;
+      const std::size_t bytes = CharBytes(line, position);
+      if (position + bytes > size) return false;
+      position += bytes;
+    }
+  }
+  scan.scanned = position;
+  scan.counted = line_length_;
+  return true;
+}
+
+
+bool LineWrapper::PlaceDisplayLine(std::string_view line, Scan& scan, DisplayLine& out) const {
+  if (!CountToCandidate(line, scan)) return false;
+  const std::size_t candidate = scan.scanned;
+
+  // The index (within the rest) of the character the split point is in
+  // front of; the candidate is at line_length_.
+  std::uint64_t index = line_length_;
+  BackCursor cursor(line, scan.rest, candidate);
+  cursor.Back();
+  --index;
+  // A character that may not end a line moves to the next one, with at most
+  // backoff_limit_ of them.
+  for (std::uint32_t steps = 0; steps < backoff_limit_ && !cursor.AtFloor() &&
+                                (ClassAt(line, cursor.position()) & kNoEnd) != 0;
+       ++steps) {
+    cursor.Back();
+    --index;
+  }
+  std::size_t split = cursor.position() + CharBytes(line, cursor.position());
+  ++index;
+
+  bool hangs = false;
+  const std::uint8_t first_of_next = ClassAt(line, split);
+  if ((first_of_next & kNoTop) != 0) {
+    if ((first_of_next & kHang) != 0) {
+      // One hanging character stays on this line, unless the character after
+      // it may not begin a line either.
+      const std::size_t after = split + CharBytes(line, split);
+      if ((ClassAt(line, after) & kNoTop) == 0) {
+        split = after;
+        ++index;
+        hangs = true;
+      }
+    } else {
+      // Back off until the next line begins with a character that may, at
+      // least one step and at most backoff_limit_ steps.
+      split = cursor.position();
+      --index;
+      for (std::uint32_t steps = 1; steps < backoff_limit_ && !cursor.AtFloor() &&
+                                    (ClassAt(line, split) & kNoTop) != 0;
+           ++steps) {
+        cursor.Back();
+        split = cursor.position();
+        --index;
+      }
+    }
+  }
+  // Every display line takes at least one character: when the two back-offs
+  // together leave nothing, the line breaks hard at the candidate.
+  if (split == scan.rest) {
+    split = candidate;
+    index = line_length_;
+  }
+
+  out = DisplayLine{scan.rest, split, hangs};
+  scan.rest = split;
+  if (index >= line_length_) {
+    scan.scanned = split;
+    scan.counted = 0;
+  } else {
+    scan.counted = static_cast<std::uint32_t>(line_length_ - index);
+  }
+  return true;
+}
+
+std::int32_t LineWrapper::CountDisplayLines(std::string_view source_line) const {
+  Walker walker(*this, source_line);
+  DisplayLine display_line;
+  std::uint64_t count = 0;
+  while (walker.Next(display_line)) ++count;
+  constexpr auto kMost = static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max());
+  return static_cast<std::int32_t>(count < kMost ? count : kMost);
+}
+
+LineWrapper::Walker::Walker(const LineWrapper& wrapper, std::string_view source_line)
+    : wrapper_(&wrapper), line_(WrappedPart(source_line)) {}
+
+bool LineWrapper::Walker::Next(DisplayLine& out) {
+  if (done_) return false;
+  // A line length of 0 means no wrapping: the line is one display line.
+  if (wrapper_->line_length_ != 0 && wrapper_->PlaceDisplayLine(line_, scan_, out)) return true;
+  done_ = true;
+  // The final, partial line; an empty line is one empty display line.
+  if (scan_.rest < line_.size() || line_.empty()) {
+    out = DisplayLine{scan_.rest, line_.size(), false};
+    return true;
+  }
+  return false;
+}
+
+}  // namespace velto::measure
