@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "measure/char_ops.h"
+
 namespace velto::measure {
 namespace {
 
@@ -19,18 +21,13 @@ constexpr std::uint32_t kMinimumLineLength = 10;
 constexpr double kBackoffShare = 0.15;
 constexpr std::uint32_t kMinimumBackoffLimit = 5;
 
-bool IsCp932LeadByte(unsigned char byte) {
-  return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
-}
-
 // Appends whole characters of tail to set while they fit, so a set never
 // ends in half a character. A lead byte without its trail byte (a value cut
-// short) counts as one byte.
+// short) is carried over as the one byte it is.
 void AppendWholeCharacters(CharacterSet& set, const char* tail) {
   std::size_t length = std::strlen(set);
   while (*tail != '\0') {
-    const bool two_bytes = IsCp932LeadByte(static_cast<unsigned char>(tail[0])) && tail[1] != '\0';
-    const std::size_t width = two_bytes ? 2 : 1;
+    const auto width = static_cast<std::size_t>(NextChar(tail) - tail);
     if (length + width >= kCharacterSetSize) break;
     std::memcpy(set + length, tail, width);
     length += width;
