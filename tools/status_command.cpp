@@ -20,11 +20,23 @@ constexpr std::array<const char*, 2> kFileKeys{"Name", "TimeStamp"};
 constexpr std::array<const char*, 7> kDataKeys{"Size",      "CRLF",      "NoCRLF",  "NoCRLF_NoBLANK",
                                                "LineCount", "PageCount", "ModCount"};
 
+bool IsUtf8(std::string_view text) {
+  std::size_t pos = 0;
+  char32_t code_point = 0;
+  while (pos < text.size()) {
+    if (NextUtf8(text, pos, code_point) != Utf8Step::kValid) return false;
+  }
+  return true;
+}
+
+// Values are in the system's 8-bit code page: the name of the target as
+// the file system stores it. Text that is not UTF-8 is read as code page
+// 932, the code page the library's text is in.
 void PrintKeys(const status::StatusProfile& profile, const auto& keys, std::ostream& out) {
   for (const char* key : keys) {
     platform::PathBuffer value{};
     if (profile.ReadString(status::kSection, key, value) != 0) {
-      out << key << '=' << Cp932ToUtf8(value) << '\n';
+      out << key << '=' << (IsUtf8(value) ? std::string(value) : Cp932ToUtf8(value)) << '\n';
     }
   }
 }

@@ -1,0 +1,34 @@
+// Runs the built velto tool as a child process inside a test's sandbox and
+// collects what it printed and how it ended.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "support/sandbox.h"
+
+namespace velto::testing {
+
+struct ToolRun {
+  int exit_status = -1;  // -1 when the child did not exit normally
+  std::string out;
+  std::string err;
+};
+
+struct ToolCall {
+  std::vector<std::string> args;
+  std::string input;                   // bytes on standard input
+  std::vector<std::string> extra_env;  // NAME=value, added to the environment
+};
+
+// Runs the tool with the sandbox root as its current directory.
+ToolRun RunTool(const Sandbox& sandbox, const ToolCall& call);
+inline ToolRun RunTool(const Sandbox& sandbox, std::vector<std::string> args) {
+  return RunTool(sandbox, ToolCall{std::move(args), {}, {}});
+}
+
+// The lines of a text, without their line feeds.
+std::vector<std::string> SplitLines(std::string_view text);
+
+}  // namespace velto::testing
