@@ -1,12 +1,16 @@
 #include "measure/line_wrap.h"
 
+#include <bit>
 #include <cstring>
 #include <limits>
 
 #include "measure/char_ops.h"
+#include "measure/char_starts.h"
 
 namespace velto::measure {
 namespace {
+
+using char_starts::kBlockBytes;
 
 // The row of each lead byte in the two-byte class table.
 constexpr std::array<std::uint8_t, 256> MakeLeadRows() {
@@ -39,6 +43,17 @@ std::string_view WrappedPart(std::string_view source_line) {
   if (!source_line.empty() && source_line.back() == '\n') source_line.remove_suffix(1);
   return source_line;
 }
+
+// Where the characters of line end: before a lead byte that the end of the
+// line cuts off. A run of lead bytes always begins a character, so the last
+// byte begins one exactly when the run of lead bytes it ends is odd.
+std::size_t CharsEnd(std::string_view line) {
+  std::size_t run = 0;
+  while (run < line.size() && IsLeadByte(ByteAt(line, line.size() - 1 - run))) ++run;
+  return run % 2 == 1 ? line.size() - 1 : line.size();
+}
+
+// ---------------------------------------------------------------------------
 
 // Steps back over characters, from a character boundary toward the start of
 // the rest (the floor), never below it. A byte that is not a lead byte always
@@ -75,6 +90,36 @@ class BackCursor {
   std::size_t run_;
 };
 
+// The character starts of the 64 bytes from a character boundary on, among
+// the characters that end by chars_end.
+struct Window {
+  std::uint64_t starts = 0;  // bit i: a character begins at begin + i
+  std::size_t next = 0;      // the first boundary at or after begin + 64, or chars_end
+};
+
+Window ScanWindow(std::string_view line, std::size_t begin, std::size_t chars_end) {
+  const std::size_t available = chars_end - begin;
+  const char* bytes = line.data() + begin;
+  char partial[kBlockBytes] = {};
+  if (available < kBlockBytes) {
+    // Past the characters there is nothing to read; NUL bytes are no lead
+    // bytes.
+    std::memcpy(partial, bytes, available);
+    bytes = partial;
+  }
+  const std::uint64_t leads = char_starts::LeadBits(bytes);
+  Window window;
+  window.starts = ~char_starts::TrailBits(leads);
+  if (available < kBlockBytes) {
+    window.starts &= (std::uint64_t{1} << available) - 1;
+    window.next = chars_end;
+  } else {
+    // A two-byte character that begins at the last byte ends one byte later.
+    window.next = begin + kBlockBytes + ((window.starts & leads) >> 63);
+  }
+  return window;
+}
+
 }  // namespace
 
 LineWrapper::LineWrapper(const LineBreakSettings& settings)
@@ -97,7 +142,7 @@ void LineWrapper::AddMembers(const char* set, std::uint8_t bit) {
   }
 }
 
-std::uint8_t LineWrapper::ClassAt(std::string_view line, std::size_t position) const {
+inline std::uint8_t LineWrapper::ClassAt(std::string_view line, std::size_t position) const {
   if (position >= line.size()) return 0;
   const unsigned char byte = ByteAt(line, position);
   if (!IsLeadByte(byte)) return single_byte_class_[byte];
@@ -105,52 +150,51 @@ std::uint8_t LineWrapper::ClassAt(std::string_view line, std::size_t position) c
   return two_byte_class_[kLeadRows[byte] * 256u + ByteAt(line, position + 1)];
 }
 
-// Leaves scan.scanned at the candidate break point, right after the first
-// line_length_ characters of the rest. A lone lead byte at the end of the
-// line is no character.
-bool LineWrapper::CountToCandidate(std::string_view line, Scan& scan) const {
-  const std::size_t size = line.size();
-  std::size_t position = scan.scanned;
-  const std::uint64_t wanted = line_length_ - scan.counted;
-  const std::uint64_t room = size - position;
-  // Every character holds at least one byte and at most two.
-  if (room < wanted) return false;
-  if (room >= 2 * wanted) {
-    for (std::uint64_t n = 0; n < wanted; ++n) position += CharBytes(line, position);
-  } else {
-    for (std::uint64_t n = 0; n < wanted; ++n) {
-      if (position == size) return false;
-      const std::size_t bytes = CharBytes(line, position);
-      if (position + bytes > size) return false;
-      position += bytes;
+bool LineWrapper::FindCandidate(std::string_view line, Scan& scan, Candidate& found) const {
+  std::size_t position = scan.rest;
+  std::uint64_t wanted = line_length_;
+  // Every character holds at least one byte: short rests need no counting.
+  if (scan.chars_end - position < wanted) return false;
+  for (;;) {
+    if (position < scan.window || position - scan.window >= kBlockBytes) {
+      const Window window = ScanWindow(line, position, scan.chars_end);
+      scan.window = position;
+      scan.starts = window.starts;
+      scan.window_next = window.next;
     }
+    const std::uint64_t ahead = scan.starts >> (position - scan.window);
+    const unsigned count = char_starts::CountBits(ahead);
+    if (count > wanted) {
+      // wanted is at least 1 here, so the last character begins in ahead too.
+      const unsigned offset = char_starts::SelectBit(ahead, static_cast<unsigned>(wanted));
+      found.split = position + offset;
+      found.last = position + static_cast<std::size_t>(std::bit_width(ahead & ((std::uint64_t{1} << offset) - 1))) - 1;
+      return true;
+    }
+    wanted -= count;
+    if (wanted == 0) {
+      found.split = scan.window_next;
+      found.last = position + static_cast<std::size_t>(std::bit_width(ahead)) - 1;
+      return true;
+    }
+    if (scan.window_next >= scan.chars_end) return false;
+    position = scan.window_next;
   }
-  scan.scanned = position;
-  scan.counted = line_length_;
-  return true;
 }
 
-
 bool LineWrapper::PlaceDisplayLine(std::string_view line, Scan& scan, DisplayLine& out) const {
-  if (!CountToCandidate(line, scan)) return false;
-  const std::size_t candidate = scan.scanned;
+  Candidate candidate;
+  if (!FindCandidate(line, scan, candidate)) return false;
 
-  // The index (within the rest) of the character the split point is in
-  // front of; the candidate is at line_length_.
-  std::uint64_t index = line_length_;
-  BackCursor cursor(line, scan.rest, candidate);
-  cursor.Back();
-  --index;
+  BackCursor cursor(line, scan.rest, candidate.last);
   // A character that may not end a line moves to the next one, with at most
   // backoff_limit_ of them.
   for (std::uint32_t steps = 0; steps < backoff_limit_ && !cursor.AtFloor() &&
                                 (ClassAt(line, cursor.position()) & kNoEnd) != 0;
        ++steps) {
     cursor.Back();
-    --index;
   }
   std::size_t split = cursor.position() + CharBytes(line, cursor.position());
-  ++index;
 
   bool hangs = false;
   const std::uint8_t first_of_next = ClassAt(line, split);
@@ -161,38 +205,26 @@ bool LineWrapper::PlaceDisplayLine(std::string_view line, Scan& scan, DisplayLin
       const std::size_t after = split + CharBytes(line, split);
       if ((ClassAt(line, after) & kNoTop) == 0) {
         split = after;
-        ++index;
         hangs = true;
       }
     } else {
       // Back off until the next line begins with a character that may, at
       // least one step and at most backoff_limit_ steps.
       split = cursor.position();
-      --index;
       for (std::uint32_t steps = 1; steps < backoff_limit_ && !cursor.AtFloor() &&
                                     (ClassAt(line, split) & kNoTop) != 0;
            ++steps) {
         cursor.Back();
         split = cursor.position();
-        --index;
       }
     }
   }
   // Every display line takes at least one character: when the two back-offs
   // together leave nothing, the line breaks hard at the candidate.
-  if (split == scan.rest) {
-    split = candidate;
-    index = line_length_;
-  }
+  if (split == scan.rest) split = candidate.split;
 
   out = DisplayLine{scan.rest, split, hangs};
   scan.rest = split;
-  if (index >= line_length_) {
-    scan.scanned = split;
-    scan.counted = 0;
-  } else {
-    scan.counted = static_cast<std::uint32_t>(line_length_ - index);
-  }
   return true;
 }
 
@@ -206,7 +238,9 @@ std::int32_t LineWrapper::CountDisplayLines(std::string_view source_line) const 
 }
 
 LineWrapper::Walker::Walker(const LineWrapper& wrapper, std::string_view source_line)
-    : wrapper_(&wrapper), line_(WrappedPart(source_line)) {}
+    : wrapper_(&wrapper), line_(WrappedPart(source_line)) {
+  scan_.chars_end = CharsEnd(line_);
+}
 
 bool LineWrapper::Walker::Next(DisplayLine& out) {
   if (done_) return false;

@@ -31,18 +31,26 @@ struct DisplayLine {
 // membership is precomputed then), it wraps any number of source lines.
 //
 // A source line ends at its first NUL byte, if it has one; one trailing line
-// feed is removed before wrapping. Each display line is found in time
-// proportional to the characters it holds and to the characters the
-// back-offs pass over, so a whole line wraps in linear time and nothing is
-// allocated.
+// feed is removed before wrapping. Characters are counted 64 bytes at a time
+// (lead bytes found with word-wide bit operations, character starts from the
+// parity of lead-byte runs), so the cost of a display line hardly depends on
+// how many characters it holds; a back-off steps back character by character.
+// A whole line wraps in linear time and nothing is allocated.
 class LineWrapper {
-  // How far the walk through one line has come: the rest (the part no display
-  // line holds yet) begins at `rest`; the characters in [rest, scanned) have
-  // been counted already, so a back-off never makes us count them again.
+  static constexpr std::size_t kNoWindow = static_cast<std::size_t>(-1);
+
+  // How far the walk through one line has come. The rest (the part no display
+  // line holds yet) begins at `rest`; the characters of the line end at
+  // `chars_end` (a lead byte cut off by the end of the line is no character).
+  // `starts` has bit i set when a character begins at window + i; `window` is
+  // a character boundary, and `window_next` the first boundary at or after
+  // window + 64 (or chars_end).
   struct Scan {
     std::size_t rest = 0;
-    std::size_t scanned = 0;
-    std::uint32_t counted = 0;
+    std::size_t chars_end = 0;
+    std::size_t window = kNoWindow;
+    std::size_t window_next = 0;
+    std::uint64_t starts = 0;
   };
 
  public:
@@ -78,9 +86,14 @@ class LineWrapper {
   // Places the next display line of line; false when the rest holds fewer
   // than line_length characters (it is then the final, partial line).
   bool PlaceDisplayLine(std::string_view line, Scan& scan, DisplayLine& out) const;
-  // Counts characters from scan.scanned on until the rest holds line_length
-  // of them; false when the line ends first.
-  bool CountToCandidate(std::string_view line, Scan& scan) const;
+  // The candidate break point right after the first line_length characters
+  // of the rest, and where the last of them begins.
+  struct Candidate {
+    std::size_t split = 0;
+    std::size_t last = 0;
+  };
+  // False when the rest holds fewer than line_length characters.
+  bool FindCandidate(std::string_view line, Scan& scan, Candidate& found) const;
 
   std::uint32_t line_length_;
   std::uint32_t backoff_limit_;
