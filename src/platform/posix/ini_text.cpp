@@ -55,7 +55,9 @@ Line ClassifyLine(std::string_view text, std::size_t begin, std::size_t end) {
   Line line;
   line.begin = begin;
   line.end = end;
-  const std::string_view content = TrimBlanks(text.substr(begin, end - begin));
+  std::string_view content = text.substr(begin, end - begin);
+  if (!content.empty() && content.back() == '\n') content.remove_suffix(1);
+  content = TrimBlanks(content);
   if (content.empty()) return line;
   if (content.front() == ';') {
     line.kind = LineKind::kComment;
