@@ -7,8 +7,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "datetime/decimal.h"
-#include "datetime/local_time.h"
+#include "datetime/conversions.h"
 #include "datetime/time_format.h"
 #include "datetime/time_zone_settings.h"
 #include "velto.h"
@@ -37,10 +36,8 @@ extern "C" VELTO_API const char* VELTO_CALL AdjustEpochDateTimeToLocal(const cha
   Clear(g_epoch_to_local_result);
   if (epoch == nullptr || format == nullptr) return g_epoch_to_local_result;
   try {
-    const dt::TimeZoneSettings& zone = dt::ProcessTimeZoneSettings();
-    const auto local = dt::LocalTimeOf(dt::ReadDecimal(epoch), zone);
-    // A negative epoch value has no local time: the result stays empty.
-    if (local) Store(g_epoch_to_local_result, dt::FormatTime(format, *local, zone));
+    Store(g_epoch_to_local_result,
+          dt::EpochTextToLocal(epoch, format, dt::ProcessTimeZoneSettings()));
   } catch (...) {
     // Only running out of memory can land here; no result then.
     Clear(g_epoch_to_local_result);
@@ -52,7 +49,7 @@ extern "C" VELTO_API const char* VELTO_CALL AdjustLocalDateTimeToEpoch(const cha
   namespace dt = velto::datetime;
   std::int32_t epoch = -1;
   try {
-    epoch = dt::EpochOf(dt::ReadCompactDateTime(datetime), dt::ProcessTimeZoneSettings());
+    epoch = dt::CompactDateTimeToEpoch(datetime, dt::ProcessTimeZoneSettings());
   } catch (...) {
     epoch = -1;  // the set-up ran out of memory: no epoch value to give
   }
