@@ -31,6 +31,8 @@ class Decoder {
   // Converts bytes as one complete piece: an incomplete sequence at its end
   // is converted as such. Invalid input gives U+FFFD, one per maximal
   // invalid subsequence. Writes at most capacity units; returns the count.
+  // No supported code page yields more units than it was given bytes, so a
+  // capacity of bytes.size() always holds the whole piece.
   std::size_t Decode(std::string_view bytes, char16_t* out, std::size_t capacity);
 
  private:
