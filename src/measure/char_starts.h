@@ -125,25 +125,33 @@ inline std::uint64_t TrailBits(std::uint64_t leads) {
   return (detail::kEvenBits ^ (even_runs << 1)) & after_lead;
 }
 
-// The number of set bits of x.
-inline unsigned CountBits(std::uint64_t x) {
-  return static_cast<unsigned>((detail::BitsPerByte(x) * detail::kEachByte) >> 56);
-}
+// The set bits of a mask by rank: how many there are, and where the one is
+// that has a given number of set bits below it.
+class BitRanks {
+ public:
+  explicit BitRanks(std::uint64_t x)
+      : x_(x), through_(detail::BitsPerByte(x) * detail::kEachByte) {}
 
-// The position of the set bit of x that has rank set bits below it; x must
-// have more than rank set bits.
-inline unsigned SelectBit(std::uint64_t x, unsigned rank) {
-  using detail::kEachByte;
-  constexpr std::uint64_t kHigh = 0x80 * kEachByte;
-  // Byte i of through: the set bits in bytes 0 to i (at most 64: no carry).
-  const std::uint64_t through = detail::BitsPerByte(x) * kEachByte;
-  // Bit 7 of byte i is set when bytes 0 to i hold at most rank set bits;
-  // those bytes all come before the byte that holds the wanted bit.
-  const std::uint64_t at_most_rank = ((rank * kEachByte | kHigh) - through) & kHigh;
-  const auto byte = static_cast<unsigned>(((at_most_rank >> 7) * kEachByte) >> 56);
-  const auto below = static_cast<unsigned>(((through << 8) >> (8 * byte)) & 0xff);
-  const auto bits = static_cast<unsigned>((x >> (8 * byte)) & 0xff);
-  return 8 * byte + detail::kSelectInByte[bits][rank - below];
-}
+  unsigned Count() const { return static_cast<unsigned>(through_ >> 56); }
+
+  // The position of the set bit with rank set bits below it; rank must be
+  // less than Count().
+  unsigned Select(unsigned rank) const {
+    using detail::kEachByte;
+    constexpr std::uint64_t kHigh = 0x80 * kEachByte;
+    // Bit 7 of byte i is set when bytes 0 to i hold at most rank set bits;
+    // those bytes all come before the byte that holds the wanted bit.
+    const std::uint64_t at_most_rank = ((rank * kEachByte | kHigh) - through_) & kHigh;
+    const auto byte = static_cast<unsigned>(((at_most_rank >> 7) * kEachByte) >> 56);
+    const auto below = static_cast<unsigned>(((through_ << 8) >> (8 * byte)) & 0xff);
+    const auto bits = static_cast<unsigned>((x_ >> (8 * byte)) & 0xff);
+    return 8 * byte + detail::kSelectInByte[bits][rank - below];
+  }
+
+ private:
+  std::uint64_t x_;
+  // Byte i: the set bits in bytes 0 to i of x_ (at most 64, so no carries).
+  std::uint64_t through_;
+};
 
 }  // namespace velto::measure::char_starts

@@ -27,6 +27,9 @@ unsigned char ByteAt(std::string_view line, std::size_t position) {
   return static_cast<unsigned char>(line[position]);
 }
 
+// The position of the highest set bit of x, which is not 0.
+std::size_t LastBit(std::uint64_t x) { return static_cast<std::size_t>(std::bit_width(x)) - 1; }
+
 // Bytes of the whole character that begins at position.
 std::size_t CharBytes(std::string_view line, std::size_t position) {
   return IsLeadByte(ByteAt(line, position)) ? 2 : 1;
@@ -97,25 +100,39 @@ struct Window {
   std::size_t next = 0;      // the first boundary at or after begin + 64, or chars_end
 };
 
+// The lead bits of fewer than 64 bytes, from a copy padded with NUL bytes
+// (no lead bytes). Kept out of line: only lines shorter than 64 bytes take
+// it, and its buffer would weigh on every call of the counting loop.
+#if defined(__GNUC__)
+[[gnu::noinline]]
+#endif
+std::uint64_t ShortLeadBits(const char* bytes, std::size_t count) {
+  char padded[kBlockBytes] = {};
+  std::memcpy(padded, bytes, count);
+  return char_starts::LeadBits(padded);
+}
+
 Window ScanWindow(std::string_view line, std::size_t begin, std::size_t chars_end) {
   const std::size_t available = chars_end - begin;
-  const char* bytes = line.data() + begin;
-  char partial[kBlockBytes] = {};
-  if (available < kBlockBytes) {
-    // Past the characters there is nothing to read; NUL bytes are no lead
-    // bytes.
-    std::memcpy(partial, bytes, available);
-    bytes = partial;
-  }
-  const std::uint64_t leads = char_starts::LeadBits(bytes);
   Window window;
+  std::uint64_t leads = 0;
+  if (available >= kBlockBytes) {
+    leads = char_starts::LeadBits(line.data() + begin);
+    window.next = begin + kBlockBytes;
+  } else {
+    // The last window of the line: the 64 bytes that end with its
+    // characters when there are so many, shifted down to begin.
+    leads = chars_end >= kBlockBytes
+                ? char_starts::LeadBits(line.data() + chars_end - kBlockBytes) >> (kBlockBytes - available)
+                : ShortLeadBits(line.data() + begin, available);
+    window.next = chars_end;
+  }
   window.starts = ~char_starts::TrailBits(leads);
   if (available < kBlockBytes) {
     window.starts &= (std::uint64_t{1} << available) - 1;
-    window.next = chars_end;
   } else {
     // A two-byte character that begins at the last byte ends one byte later.
-    window.next = begin + kBlockBytes + ((window.starts & leads) >> 63);
+    window.next += (window.starts & leads) >> 63;
   }
   return window;
 }
@@ -142,11 +159,12 @@ void LineWrapper::AddMembers(const char* set, std::uint8_t bit) {
   }
 }
 
-inline std::uint8_t LineWrapper::ClassAt(std::string_view line, std::size_t position) const {
-  if (position >= line.size()) return 0;
+inline std::uint8_t LineWrapper::ClassAt(std::string_view line, std::size_t chars_end,
+                                         std::size_t position) const {
+  // The end of the line and a lead byte it cuts off are members of no set.
+  if (position >= chars_end) return 0;
   const unsigned char byte = ByteAt(line, position);
   if (!IsLeadByte(byte)) return single_byte_class_[byte];
-  if (position + 1 == line.size()) return 0;
   return two_byte_class_[kLeadRows[byte] * 256u + ByteAt(line, position + 1)];
 }
 
@@ -156,25 +174,27 @@ bool LineWrapper::FindCandidate(std::string_view line, Scan& scan, Candidate& fo
   // Every character holds at least one byte: short rests need no counting.
   if (scan.chars_end - position < wanted) return false;
   for (;;) {
-    if (position < scan.window || position - scan.window >= kBlockBytes) {
+    // Unsigned: a position before the window is far outside it too.
+    if (position - scan.window >= kBlockBytes) {
       const Window window = ScanWindow(line, position, scan.chars_end);
       scan.window = position;
       scan.starts = window.starts;
       scan.window_next = window.next;
     }
     const std::uint64_t ahead = scan.starts >> (position - scan.window);
-    const unsigned count = char_starts::CountBits(ahead);
+    const char_starts::BitRanks ranks(ahead);
+    const unsigned count = ranks.Count();
     if (count > wanted) {
       // wanted is at least 1 here, so the last character begins in ahead too.
-      const unsigned offset = char_starts::SelectBit(ahead, static_cast<unsigned>(wanted));
+      const unsigned offset = ranks.Select(static_cast<unsigned>(wanted));
       found.split = position + offset;
-      found.last = position + static_cast<std::size_t>(std::bit_width(ahead & ((std::uint64_t{1} << offset) - 1))) - 1;
+      found.last = position + LastBit(ahead & ((std::uint64_t{1} << offset) - 1));
       return true;
     }
     wanted -= count;
     if (wanted == 0) {
       found.split = scan.window_next;
-      found.last = position + static_cast<std::size_t>(std::bit_width(ahead)) - 1;
+      found.last = position + LastBit(ahead);
       return true;
     }
     if (scan.window_next >= scan.chars_end) return false;
@@ -190,20 +210,20 @@ bool LineWrapper::PlaceDisplayLine(std::string_view line, Scan& scan, DisplayLin
   // A character that may not end a line moves to the next one, with at most
   // backoff_limit_ of them.
   for (std::uint32_t steps = 0; steps < backoff_limit_ && !cursor.AtFloor() &&
-                                (ClassAt(line, cursor.position()) & kNoEnd) != 0;
+                                (ClassAt(line, scan.chars_end, cursor.position()) & kNoEnd) != 0;
        ++steps) {
     cursor.Back();
   }
   std::size_t split = cursor.position() + CharBytes(line, cursor.position());
 
   bool hangs = false;
-  const std::uint8_t first_of_next = ClassAt(line, split);
+  const std::uint8_t first_of_next = ClassAt(line, scan.chars_end, split);
   if ((first_of_next & kNoTop) != 0) {
     if ((first_of_next & kHang) != 0) {
       // One hanging character stays on this line, unless the character after
       // it may not begin a line either.
       const std::size_t after = split + CharBytes(line, split);
-      if ((ClassAt(line, after) & kNoTop) == 0) {
+      if ((ClassAt(line, scan.chars_end, after) & kNoTop) == 0) {
         split = after;
         hangs = true;
       }
@@ -212,7 +232,7 @@ bool LineWrapper::PlaceDisplayLine(std::string_view line, Scan& scan, DisplayLin
       // least one step and at most backoff_limit_ steps.
       split = cursor.position();
       for (std::uint32_t steps = 1; steps < backoff_limit_ && !cursor.AtFloor() &&
-                                    (ClassAt(line, split) & kNoTop) != 0;
+                                    (ClassAt(line, scan.chars_end, split) & kNoTop) != 0;
            ++steps) {
         cursor.Back();
         split = cursor.position();

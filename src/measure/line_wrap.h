@@ -37,7 +37,9 @@ struct DisplayLine {
 // how many characters it holds; a back-off steps back character by character.
 // A whole line wraps in linear time and nothing is allocated.
 class LineWrapper {
-  static constexpr std::size_t kNoWindow = static_cast<std::size_t>(-1);
+  // A window start from which every position lies 64 bytes or more ahead
+  // (unsigned arithmetic), so the first count loads a window.
+  static constexpr std::size_t kNoWindow = static_cast<std::size_t>(-64);
 
   // How far the walk through one line has come. The rest (the part no display
   // line holds yet) begins at `rest`; the characters of the line end at
@@ -82,7 +84,8 @@ class LineWrapper {
   static constexpr std::size_t kLeadBytes = 60;
 
   void AddMembers(const char* set, std::uint8_t bit);
-  std::uint8_t ClassAt(std::string_view line, std::size_t position) const;
+  // The membership bits of the character at position.
+  std::uint8_t ClassAt(std::string_view line, std::size_t chars_end, std::size_t position) const;
   // Places the next display line of line; false when the rest holds fewer
   // than line_length characters (it is then the final, partial line).
   bool PlaceDisplayLine(std::string_view line, Scan& scan, DisplayLine& out) const;
