@@ -25,21 +25,37 @@ struct LayoutFlags {
   bool no_kinsoku = false;
 
   void AddTo(CLI::App& command) {
-    line_length_option = command.add_option(
-        "--line-length", line_length, "Characters per display line: 0 (no wrapping) or 10 and more [20]");
-    page_length_option = command.add_option("--page-length", page_length,
-                                             "Display lines per page: 0 (no paging) or more [20]");
-    no_top_option = command.add_option("--no-top", no_top,
-                                       "Characters that may not begin a line and may not hang");
-    hang_option = command.add_option("--hang", hang,
-                                     "Characters that may not begin a line but may hang past the margin");
-    no_end_option = command.add_option("--no-end", no_end, "Characters that may not end a line");
-    command.add_flag("--no-kinsoku", no_kinsoku, "No line-break rules (empty character sets)");
-    status_option = command.add_option("--status", status_file,
-                                       "Take every setting from this status file (it is only read)");
-    encoding_option = command.add_option(
-        "--encoding", encoding,
-        "auto, sjis, utf-16, euc-jp, iso-2022-jp, utf-7, utf-8 or a CharSet number 0-7 [auto]");
+    line_length_option =
+        command
+            .add_option("--line-length", line_length,
+                        "Characters per display line: 0 (no wrapping) or 10 and more [20]")
+            ->type_name("N");
+    page_length_option =
+        command.add_option("--page-length", page_length, "Display lines per page, 0 for no paging [20]")
+            ->type_name("N");
+    no_top_option = command
+                        .add_option("--no-top", no_top,
+                                    "Characters that may not begin a line and may not hang "
+                                    "(replaces the built-in set)")
+                        ->type_name("CHARS");
+    hang_option = command
+                      .add_option("--hang", hang,
+                                  "Characters that may not begin a line but may hang past the margin")
+                      ->type_name("CHARS");
+    no_end_option = command.add_option("--no-end", no_end, "Characters that may not end a line")
+                        ->type_name("CHARS");
+    command.add_flag("--no-kinsoku", no_kinsoku,
+                     "No built-in line-break rules (the three sets start empty)");
+    status_option = command
+                        .add_option("--status", status_file,
+                                    "Take every setting from this status file (it is only read); "
+                                    "options given as well win")
+                        ->type_name("FILE");
+    encoding_option =
+        command
+            .add_option("--encoding", encoding,
+                        "auto, sjis, utf-16, euc-jp, iso-2022-jp, utf-7, utf-8 or a CharSet number 0-7 [auto]")
+            ->type_name("NAME");
   }
 
   LayoutOptions Options() const {

@@ -55,7 +55,7 @@ void InstallSignalHandlers() {
   struct sigaction action {};
   action.sa_handler = RemoveOnSignal;
   sigemptyset(&action.sa_mask);
-  for (const int signal_number : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal_number, &action, nullptr);
+  for (const int signal_number : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) sigaction(signal_number, &action, nullptr);
 }
 
 std::int64_t ParseResult(const char* text) {

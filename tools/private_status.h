@@ -14,7 +14,8 @@ namespace velto::tool {
 
 // A folder made with mkdtemp under the temporary directory, removed with
 // everything the tool put in it when the object goes, and also when the
-// process is stopped by SIGINT, SIGTERM or SIGHUP. One at a time.
+// process is stopped by SIGINT, SIGTERM, SIGHUP or SIGPIPE (output piped
+// into a pager that quits). One at a time.
 class PrivateFolder {
  public:
   PrivateFolder();

@@ -27,12 +27,15 @@ ProgressIndicator::~ProgressIndicator() {
 void ProgressIndicator::Run(std::string label) {
   const auto start = std::chrono::steady_clock::now();
   std::unique_lock<std::mutex> lock(mutex_);
+  bool shown = false;
   while (!wake_.wait_for(lock, std::chrono::milliseconds(500), [this] { return done_; })) {
+    shown = true;
     const auto seconds =
         std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start);
     std::fprintf(stderr, "\r%s ... %llds", label.c_str(), static_cast<long long>(seconds.count()));
     std::fflush(stderr);
   }
+  if (!shown) return;
   // Erase the line so the result below starts clean.
   std::fprintf(stderr, "\r\033[K");
   std::fflush(stderr);

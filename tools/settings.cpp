@@ -146,9 +146,9 @@ std::int32_t ParseLineLength(std::string_view text) {
 
 std::int32_t ParsePageLength(std::string_view text) {
   std::int64_t value = 0;
-  if (!ParseWholeNumber(text, value) || value < 1 ||
+  if (!ParseWholeNumber(text, value) || value < 0 ||
       value > std::numeric_limits<std::int32_t>::max()) {
-    throw UsageError("--page-length: " + Quoted(text) + " is not a line count of 1 or more");
+    throw UsageError("--page-length: " + Quoted(text) + " is not a line count (0 for no paging)");
   }
   return static_cast<std::int32_t>(value);
 }

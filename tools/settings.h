@@ -85,7 +85,7 @@ std::string_view EncodingName(std::int32_t char_set);
 // A line length the library takes as given: 0 (no wrapping) or 10 and
 // more. Throws a usage ToolError otherwise.
 std::int32_t ParseLineLength(std::string_view text);
-// Display lines per page: 1 or more. Throws a usage ToolError otherwise.
+// Display lines per page: 0 (no paging) or more. Throws a usage ToolError otherwise.
 std::int32_t ParsePageLength(std::string_view text);
 // A kinsoku set given in UTF-8, converted to code page 932; option names the
 // option for the message. Throws a usage ToolError for a character that

@@ -22,16 +22,6 @@ std::size_t CharLength(std::string_view text, std::size_t pos) {
   return IsLeadByte(static_cast<unsigned char>(text[pos])) && pos + 1 < text.size() ? 2 : 1;
 }
 
-// Columns of code page 932 text: a two-byte character is full-width (2
-// columns), a single-byte one half-width (1 column).
-std::size_t Columns(std::string_view text) {
-  std::size_t columns = 0;
-  for (std::size_t pos = 0; pos < text.size(); pos += CharLength(text, pos)) {
-    columns += CharLength(text, pos);
-  }
-  return columns;
-}
-
 // Where the last character of text begins.
 std::size_t LastCharStart(std::string_view text) {
   std::size_t last = 0;
@@ -92,10 +82,10 @@ class Layout {
         page_width_(Digits(std::max<std::int64_t>(m.results.page_count, 1))),
         line_width_(Digits(page_length == 0 ? m.results.line_count : page_length)) {}
 
+  // Without wrapping there is no margin to mark.
   void PrintRuler() {
-    out_ << std::string(MarginWidth(), ' ') << '|';
-    if (line_length_ != 0) out_ << Ruler(line_length_) << '|';
-    out_ << '\n';
+    if (line_length_ == 0) return;
+    out_ << std::string(MarginWidth(), ' ') << '|' << Ruler(line_length_) << "|\n";
   }
 
   // One display line: margin numbers, the text, the margin bar and a
@@ -121,10 +111,12 @@ class Layout {
       body = cp932.substr(0, last);
       hanging = cp932.substr(last);
     }
-    const std::size_t used = Columns(body);
+    // Padded by the columns the terminal gives the text: kanji and kana
+    // take two, half-width katakana one, and so do the characters of
+    // ambiguous width (such as the ellipsis), as most terminals draw them.
+    const std::string rendered = renderer_.Render(body);
     const std::size_t width = 2 * static_cast<std::size_t>(line_length_);
-    out_ << renderer_.Render(body) << std::string(used < width ? width - used : 0, ' ') << '|'
-         << renderer_.Render(hanging) << '\n';
+    out_ << PadRight(rendered, width) << '|' << renderer_.Render(hanging) << '\n';
   }
 
   std::int64_t printed() const { return printed_; }

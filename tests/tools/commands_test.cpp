@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <filesystem>
+
 #include "test_text.h"
 #include "tool_runner.h"
 
@@ -83,7 +86,7 @@ TEST_P(TimeCommandTest, ConvertsInTheZoneOfTZ) {
   const Sandbox sandbox;
   std::vector<std::string> args = {"time"};
   args.insert(args.end(), GetParam().args.begin(), GetParam().args.end());
-  const ToolRun run = RunTool(sandbox, ToolCall{args, {}, {"TZ=JST-9"}});
+  const ToolRun run = RunTool(sandbox, ToolCall{args, {}, {"TZ=JST-9"}, false});
   EXPECT_EQ(run.exit_status, GetParam().exit_status) << run.err;
   EXPECT_EQ(run.out, GetParam().out);
 }
@@ -170,6 +173,26 @@ TEST(ErrorTest, OtherFilesAreStillCountedAfterAMissingOne) {
   const auto lines = SplitLines(run.out);
   ASSERT_EQ(lines.size(), 1U) << run.out;
   EXPECT_EQ(ParseJsonObject(lines[0]).at("file"), "a.txt");
+}
+
+// The private folder goes whichever way the tool ends: success, a refused
+// file, or death by SIGPIPE while printing into a closed pipe.
+TEST(PrivateFolderTest, NothingIsLeftInTheTemporaryDirectory) {
+  const Sandbox sandbox;
+  sandbox.Write("sample.txt", "text\n");
+  std::filesystem::create_directory(sandbox.Path("tmp"));
+  const std::vector<std::string> env = {"TMPDIR=" + sandbox.Path("tmp")};
+  const ToolRun ok = RunTool(sandbox, ToolCall{{"count", "sample.txt", "-"}, "stdin\n", env, false});
+  EXPECT_EQ(ok.exit_status, 0) << ok.err;
+  const ToolRun refused = RunTool(sandbox, ToolCall{{"count", "missing.txt"}, {}, env, false});
+  EXPECT_EQ(refused.exit_status, 1);
+  // Long enough that the output is written while the folder still exists.
+  std::string long_text;
+  for (int i = 0; i < 2000; ++i) long_text += "一行の文章です。\n";
+  sandbox.Write("long.txt", long_text);
+  const ToolRun piped = RunTool(sandbox, ToolCall{{"show", "long.txt"}, {}, env, true});
+  EXPECT_EQ(piped.signal, SIGPIPE);
+  EXPECT_TRUE(std::filesystem::is_empty(sandbox.Path("tmp")));
 }
 
 TEST(HelpTest, EveryCommandHasHelpAndTheToolAVersion) {

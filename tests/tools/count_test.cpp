@@ -229,7 +229,7 @@ TEST(CountTest, StandardInputIsMeasuredLikeAFile) {
   std::vector<std::string> args = {"count", "--json"};
   args.insert(args.end(), kLayoutArgs.begin(), kLayoutArgs.end());
   args.push_back("-");
-  const ToolRun run = RunTool(sandbox, ToolCall{args, std::string(kSampleUtf8), {}});
+  const ToolRun run = RunTool(sandbox, ToolCall{args, std::string(kSampleUtf8), {}, false});
   ASSERT_EQ(run.exit_status, 0) << run.err;
   const auto json = ParseJsonObject(SplitLines(run.out).at(0));
   ExpectCounts(json, expected);
@@ -262,6 +262,19 @@ TEST(CountTest, WildcardCharactersInANameMeasureThatFile) {
   const ToolRun run = RunTool(sandbox, {"count", "--json", "a?.txt"});
   ASSERT_EQ(run.exit_status, 0) << run.err;
   EXPECT_EQ(ParseJsonObject(SplitLines(run.out).at(0)).at("chars_with_line_ends"), "3");
+}
+
+TEST(CountTest, PathsLongerThanTheLibrarysBuffersAreMeasured) {
+  const Sandbox sandbox;
+  std::string name;
+  while (name.size() < 300) name += "long-folder-name/";
+  const std::string file = sandbox.Write(name + "text.txt", "abcde\n");
+  ASSERT_GT(file.size(), 260U);
+  const ToolRun run = RunTool(sandbox, {"count", "--json", file});
+  ASSERT_EQ(run.exit_status, 0) << run.err;
+  const auto json = ParseJsonObject(SplitLines(run.out).at(0));
+  EXPECT_EQ(json.at("file"), file);
+  EXPECT_EQ(json.at("chars_with_line_ends"), "6");
 }
 
 TEST(CountTest, StatusFileSettingsAreReadButTheFileIsNotWritten) {

@@ -122,7 +122,7 @@ TEST(ShowTest, RandomTextsPrintTheLibrarysLineCount) {
 
 TEST(ShowTest, StandardInputCanBeShown) {
   const Sandbox sandbox;
-  const ToolRun run = RunTool(sandbox, ToolCall{{"show", "-"}, "一行目\n二行目", {}});
+  const ToolRun run = RunTool(sandbox, ToolCall{{"show", "-"}, "一行目\n二行目", {}, false});
   ASSERT_EQ(run.exit_status, 0) << run.err;
   const auto lines = DisplayLines(run.out);
   ASSERT_EQ(lines.size(), 2U) << run.out;

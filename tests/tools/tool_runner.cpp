@@ -46,22 +46,31 @@ ToolRun RunTool(const Sandbox& sandbox, const ToolCall& call) {
   envp.push_back(nullptr);
   const std::string root = sandbox.root().string();
 
+  // A pipe whose reading end is closed at once: the first write fails with
+  // SIGPIPE, as when the output goes to a pager that has quit.
+  int broken[2] = {-1, -1};
+  if (call.broken_stdout && pipe(broken) != 0) throw std::runtime_error("pipe failed");
+  if (call.broken_stdout) close(broken[0]);
+
   const pid_t pid = fork();
   if (pid < 0) throw std::runtime_error("fork failed");
   if (pid == 0) {
     dup2(OpenOrDie(in_path, O_RDONLY), STDIN_FILENO);
-    dup2(OpenOrDie(out_path, O_WRONLY | O_CREAT | O_TRUNC), STDOUT_FILENO);
+    dup2(call.broken_stdout ? broken[1] : OpenOrDie(out_path, O_WRONLY | O_CREAT | O_TRUNC),
+         STDOUT_FILENO);
     dup2(OpenOrDie(err_path, O_WRONLY | O_CREAT | O_TRUNC), STDERR_FILENO);
     if (chdir(root.c_str()) != 0) _exit(127);
     execve(argv[0], argv.data(), envp.data());
     _exit(127);
   }
+  if (call.broken_stdout) close(broken[1]);
   int status = 0;
   while (waitpid(pid, &status, 0) < 0) {
     if (errno != EINTR) break;
   }
   ToolRun run;
   run.exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  run.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
   run.out = Sandbox::Read(out_path);
   run.err = Sandbox::Read(err_path);
   return run;

@@ -12,6 +12,7 @@ namespace velto::testing {
 
 struct ToolRun {
   int exit_status = -1;  // -1 when the child did not exit normally
+  int signal = 0;        // the signal that ended it, if one did
   std::string out;
   std::string err;
 };
@@ -20,12 +21,13 @@ struct ToolCall {
   std::vector<std::string> args;
   std::string input;                   // bytes on standard input
   std::vector<std::string> extra_env;  // NAME=value, added to the environment
+  bool broken_stdout = false;          // standard output is a pipe nobody reads
 };
 
 // Runs the tool with the sandbox root as its current directory.
 ToolRun RunTool(const Sandbox& sandbox, const ToolCall& call);
 inline ToolRun RunTool(const Sandbox& sandbox, std::vector<std::string> args) {
-  return RunTool(sandbox, ToolCall{std::move(args), {}, {}});
+  return RunTool(sandbox, ToolCall{std::move(args), {}, {}, false});
 }
 
 // The lines of a text, without their line feeds.
