@@ -102,7 +102,7 @@ INSTANTIATE_TEST_SUITE_P(
                  "\x82\xa0\x82\xa2\x82\xa4\x82\xa6\x82\xa8\x82\xa9\x82\xab\x82\xad\x82\xaf\x82\xb1\x81\x42",
                  {{"LineLength", "10"}, {"NoTop_Hang", "\x81\x41\x81\x42"}},
                  {"22", "11", "11", "11", "1", "0", "0"}}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& test) { return std::string(test.param.name); });
 
 // ---------------------------------------------------------------------------
 // Every CharSet: あい CR LF う in the file's own encoding. The byte encodings
@@ -144,7 +144,7 @@ INSTANTIATE_TEST_SUITE_P(
                       EncodingCase{"Utf8", 6, "\xe3\x81\x82\xe3\x81\x84\r\n\xe3\x81\x86", "4", "3"},
                       EncodingCase{"Utf16Le7", 7, kUtf16, "5", "4"},
                       EncodingCase{"OutOfRangeIsShiftJis", 99, kShiftJis, "4", "3"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& test) { return std::string(test.param.name); });
 
 // ---------------------------------------------------------------------------
 // Which file is measured.
