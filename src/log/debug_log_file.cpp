@@ -32,6 +32,8 @@ char* AppendPadded(char* out, char* end, int value, std::size_t width) {
 }
 
 bool WriteRaw(std::FILE* stream, std::string_view bytes) {
+  // An empty view may carry no buffer at all, which fwrite must not see.
+  if (bytes.empty()) return true;
   return std::fwrite(bytes.data(), 1, bytes.size(), stream) == bytes.size();
 }
 
