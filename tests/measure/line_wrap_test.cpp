@@ -250,6 +250,22 @@ TEST(SourceLineTest, LoneLeadByteEndingASetIsNoMember) {
             (std::vector<std::string>{"abcdefghi", "\x81\x81" "jk"}));
 }
 
+TEST(SourceLineTest, LeadByteRunsAcrossCountingBlocks) {
+  // Characters are counted 64 bytes at a time: runs of lead bytes (each pair
+  // one character) of every length and offset must straddle those blocks
+  // exactly as a character-by-character reading does.
+  const Rules rules{kLongVowel, kPeriod, "\x88\x88"};  // the character 0x88 0x88 may not end a line
+  for (const std::uint32_t line_length : {1u, 10u, 33u, 40u}) {
+    const Wrapping wrapping(rules, line_length, line_length < 10 ? 5 : SetUpBackoffLimit(line_length));
+    for (std::size_t lead = 0; lead < 8; ++lead) {
+      for (std::size_t run = 1; run < 200; run += 7) {
+        const std::string line = std::string(lead, 'a') + std::string(run, '\x88') + "b\n";
+        wrapping.Lines(line);
+      }
+    }
+  }
+}
+
 // ---------------------------------------------------------------------------
 // Random lines against the literal reference.
 
