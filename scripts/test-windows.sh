@@ -1,0 +1,113 @@
+#!/usr/bin/env bash
+# The Windows suite: builds velto.dll for 32-bit x86 and x86-64, checks their
+# export lists and imports, and runs the end-to-end cases of
+# tests/windows/cases.txt through the C host under Wine for both
+# architectures. The same host, built natively, first runs the same cases
+# against libvelto.so, so both builds are held to the same results.
+#
+#   scripts/test-windows.sh
+#
+# As root it installs what is missing (MinGW-w64, Wine with its 32-bit part,
+# the ja_JP.UTF-8 locale, and qemu-user where the kernel cannot run 32-bit
+# programs itself). Each run uses a fresh Wine prefix in a temporary folder.
+# Wine runs with LANG=ja_JP.UTF-8, so the ANSI code page is 932, and with
+# TZ=JST-9 in the environment from the start.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+start=$(date +%s)
+
+# --- packages -------------------------------------------------------------------
+packages=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 wine32:i386 locales)
+if [ "$(id -u)" -eq 0 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+  dpkg --add-architecture i386
+  apt-get update -qq
+fi
+"$root/scripts/install-deps.sh" "${packages[@]}"
+# Some sandboxes' kernels run no 32-bit x86 programs; there the 32-bit Wine
+# loader runs under qemu's user-mode emulation instead.
+native_32bit=0
+/lib/ld-linux.so.2 --help >/dev/null 2>&1 && native_32bit=1
+if [ "$native_32bit" = 0 ]; then
+  "$root/scripts/install-deps.sh" qemu-user
+fi
+
+if ! locale -a 2>/dev/null | grep -qix 'ja_JP.utf8'; then
+  if [ "$(id -u)" -eq 0 ]; then
+    localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
+  else
+    echo "the ja_JP.UTF-8 locale is missing; as root: localedef -i ja_JP -f UTF-8 ja_JP.UTF-8" >&2
+    exit 1
+  fi
+fi
+
+# --- builds ---------------------------------------------------------------------
+"$root/scripts/build-windows.sh" i686 x86_64
+
+posix_build=$root/build-windows-posix
+cmake -S "$root" -B "$posix_build" -DCMAKE_BUILD_TYPE=Release \
+  -DVELTO_BUILD_TESTS=OFF -DVELTO_BUILD_BENCH=OFF -DVELTO_BUILD_TOOLS=OFF >/dev/null
+cmake --build "$posix_build" -j"${JOBS:-2}" --target velto
+cc -std=c99 -O1 -Wall -Wextra -Wpedantic -Wconversion -Wshadow -Werror \
+  "$root/tests/windows/host.c" -o "$posix_build/velto_posix_host" -ldl
+
+failures=0
+run() {  # run LABEL COMMAND...: runs one suite, counts a failure, goes on
+  local label=$1
+  shift
+  echo "== $label"
+  if ! "$@"; then
+    failures=$((failures + 1))
+    echo "== $label FAILED"
+  fi
+}
+
+# --- checks without Wine ---------------------------------------------------------
+run "exports i686" "$root/tests/windows/check_exports.sh" "$root/build-win32/src/velto.dll" i686
+run "exports x86_64" "$root/tests/windows/check_exports.sh" "$root/build-win64/src/velto.dll" x86_64
+run "cases against libvelto.so" env TZ=JST-9 \
+  "$posix_build/velto_posix_host" "$posix_build/src/libvelto.so" "$root/tests/windows/cases.txt" posix
+
+# --- Wine -------------------------------------------------------------------------
+prefix=$(mktemp -d "${TMPDIR:-/tmp}/velto-wine.XXXXXX")
+cleanup() {
+  WINEPREFIX=$prefix /usr/lib/wine/wineserver -k >/dev/null 2>&1 || true
+  rm -rf "$prefix"
+}
+trap cleanup EXIT
+export WINEPREFIX=$prefix WINEDEBUG=-all LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8 TZ=JST-9
+unset DISPLAY
+
+echo "== creating the Wine prefix"
+/usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1 || true
+/usr/lib/wine/wineserver -w
+
+# Windows paths of our files, on Wine's drive Z: (the Unix root).
+windows_path() { printf 'Z:%s' "${1//\//\\}"; }
+cases=$(windows_path "$root/tests/windows/cases.txt")
+
+run "Wine x86_64" /usr/lib/wine/wine64 "$root/build-win64/tests/windows/velto_windows_host.exe" \
+  "$(windows_path "$root/build-win64/src/velto.dll")" "$cases" x86_64
+
+host32=("$root/build-win32/tests/windows/velto_windows_host.exe"
+        "$(windows_path "$root/build-win32/src/velto.dll")" "$cases" i686)
+if [ "$native_32bit" = 1 ]; then
+  run "Wine i686" /usr/lib/wine/wine "${host32[@]}"
+else
+  # The 32-bit loader runs under qemu. It cannot start further 32-bit
+  # processes (the kernel would have to run them), so the prefix's 32-bit
+  # system folder is filled with Wine's own 32-bit DLLs here instead of by
+  # wineboot, and the loader is told not to re-execute itself. Wine's start
+  # is slow under emulation (a few minutes); the cases themselves are quick.
+  echo "== the kernel runs no 32-bit programs: the 32-bit Wine loader runs under qemu-i386"
+  syswow64=$prefix/drive_c/windows/syswow64
+  mkdir -p "$syswow64"
+  cp -n /usr/lib/i386-linux-gnu/wine/i386-windows/* "$syswow64/"
+  run "Wine i686" env WINELOADERNOEXEC=1 qemu-i386 -L / /usr/lib/wine/wine "${host32[@]}"
+fi
+
+echo "test-windows: $(( $(date +%s) - start )) s"
+if [ "$failures" -ne 0 ]; then
+  echo "test-windows: $failures suite(s) failed"
+  exit 1
+fi
