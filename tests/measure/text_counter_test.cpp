@@ -49,9 +49,9 @@ struct LengthCase {
   std::uint32_t backoff_limit;
 };
 
-class LineLengthTest : public ::testing::TestWithParam<LengthCase> {};
+class CounterLineLengthTest : public ::testing::TestWithParam<LengthCase> {};
 
-TEST_P(LineLengthTest, RaisesShortLinesAndDerivesTheBackoffLimit) {
+TEST_P(CounterLineLengthTest, RaisesShortLinesAndDerivesTheBackoffLimit) {
   Sandbox sandbox;
   std::vector<std::string> lines;
   if (GetParam().setting[0] != '\0') lines.emplace_back(GetParam().setting);
@@ -63,7 +63,7 @@ TEST_P(LineLengthTest, RaisesShortLinesAndDerivesTheBackoffLimit) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Settings, LineLengthTest,
+    Settings, CounterLineLengthTest,
     ::testing::Values(LengthCase{"LineLength=5", 10, 5}, LengthCase{"LineLength=1", 10, 5},
                       LengthCase{"LineLength=9", 10, 5}, LengthCase{"LineLength=10", 10, 5},
                       LengthCase{"LineLength=33", 33, 5},    // 4.95 raised to 5
@@ -74,7 +74,17 @@ INSTANTIATE_TEST_SUITE_P(
                       LengthCase{"LineLength=-9999", 0, 0},  // reads as absent
                       // Negative values are huge unsigned lengths, never raised.
                       LengthCase{"LineLength=-1", 4294967295U, 644245094U},
-                      LengthCase{"LineLength=-2147483648", 2147483648U, 322122547U}));
+                      LengthCase{"LineLength=-2147483648", 2147483648U, 322122547U}),
+    [](const auto& param_info) {
+      // "LineLength=-1" gives "LineLength_minus1"; no setting gives "Absent".
+      std::string name;
+      for (const char* c = param_info.param.setting; *c != '\0'; ++c) {
+        if (*c == '=') name += '_';
+        else if (*c == '-') name += "minus";
+        else name += *c;
+      }
+      return name.empty() ? std::string("Absent") : name;
+    });
 
 TEST(TextCounterTest, HangingCharactersJoinTheNoTopSet) {
   Sandbox sandbox;
