@@ -67,10 +67,9 @@ TimeZoneSettings FromSystemTimeZone(const platform::SystemTimeZone& zone) {
         WrappingAdd(settings.offset_west, WrappingMultiply(zone.standard_bias, 60));
   }
   settings.daylight_on = zone.daylight_date.month != 0 && zone.daylight_bias != 0;
-  settings.daylight_shift =
-      settings.daylight_on
-          ? WrappingMultiply(WrappingAdd(zone.daylight_bias, WrappingNegate(zone.standard_bias)), 60)
-          : 0;
+  const std::int32_t bias_difference =
+      WrappingAdd(zone.daylight_bias, WrappingNegate(zone.standard_bias));
+  settings.daylight_shift = settings.daylight_on ? WrappingMultiply(bias_difference, 60) : 0;
   settings.standard_name = FittingName(zone.standard_name);
   settings.daylight_name = FittingName(zone.daylight_name);
   settings.rule = DaylightRule::kSystem;

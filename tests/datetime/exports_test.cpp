@@ -315,7 +315,8 @@ TEST(ExportsInChildTest, WithoutAUsableTzTheSystemZoneApplies) {
 TEST(ExportsInChildTest, TzNamingAZoneFileReadsIt) {
   Sandbox sandbox;
   const std::string eucla = sandbox.Write("Australia/Eucla", testing::MakeTzif("<+0845>-8:45"));
-  const std::string york = sandbox.Write("America/York", testing::MakeTzif("EST5EDT,M3.2.0,M11.1.0"));
+  const std::string york =
+      sandbox.Write("America/York", testing::MakeTzif("EST5EDT,M3.2.0,M11.1.0"));
   ChildScript script;
   script.ToLocal("0", "%H:%M %Z");
   const std::vector<std::string> expected_eucla = {"08:45 +0845"};

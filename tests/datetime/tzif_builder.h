@@ -31,7 +31,8 @@ inline void AppendTzifBlock(std::string& out, const TzifShape& shape, int time_b
   out += "TZif";
   out.push_back(shape.version);
   out.append(15, '\0');
-  for (const std::uint32_t count : {types, types, shape.leap_seconds, shape.transitions, types, chars}) {
+  for (const std::uint32_t count :
+       {types, types, shape.leap_seconds, shape.transitions, types, chars}) {
     AppendBigEndian(out, count, 4);
   }
   for (std::uint32_t i = 0; i < shape.transitions; ++i) AppendBigEndian(out, 1000u * i, time_bytes);
