@@ -23,7 +23,8 @@ std::int32_t NumberAt(std::string_view text, std::size_t pos) {
   return ReadDecimal(text.substr(pos));
 }
 
-// A system name longer than a name slot is dropped, not cut.
+// System names get room for 62 bytes and a terminating zero; a longer one
+// is dropped, not cut into a wrong name.
 std::string FittingName(const std::string& name) {
   return name.size() < kMaxZoneNameBytes ? name : std::string();
 }
