@@ -83,11 +83,6 @@ std::size_t DeliveredLength(const char* bytes, std::size_t count) {
   return zero == nullptr ? count : static_cast<std::size_t>(static_cast<const char*>(zero) - bytes);
 }
 
-char16_t UnitAt(const unsigned char* bytes, bool big_endian) {
-  return big_endian ? static_cast<char16_t>(bytes[0] << 8 | bytes[1])
-                    : static_cast<char16_t>(bytes[1] << 8 | bytes[0]);
-}
-
 bool IsHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
 
 }  // namespace
@@ -331,19 +326,24 @@ void SourceLineReader::ReadUnits() {
     }
     const auto* bytes = reinterpret_cast<const unsigned char*>(file_.data());
     const std::size_t whole = file_.size() / 2 * 2;
+    const std::size_t high = big_endian_ ? 0 : 1;
+    std::size_t count = unit_count_;
     std::size_t i = 0;
-    while (i < whole && unit_count_ < kPieceLimit) {
-      const char16_t unit = UnitAt(bytes + i, big_endian_);
+    while (i < whole && count < kPieceLimit) {
+      const auto unit = static_cast<char16_t>(bytes[i + high] << 8 | bytes[i + 1 - high]);
       i += 2;
-      if (unit == 0) continue;
-      units[unit_count_++] = unit;
+      // A zero unit is written but not counted: the next unit takes its place.
+      units[count] = unit;
+      count += unit != 0 ? 1 : 0;
       if (unit == u'\n') {
         file_.Consume(i);
+        unit_count_ = count;
         units_complete_ = true;
         return;
       }
     }
     file_.Consume(i);
+    unit_count_ = count;
   }
   // Full before the line's end. When nothing but zero units follows, the
   // line ends with the data, exactly as it would have without the limit.
@@ -359,7 +359,7 @@ bool SourceLineReader::UnitsEnded() {
       if (file_.size() == 1 && file_.data()[0] == '\0') file_.Consume(1);
       return file_.size() == 0;
     }
-    if (UnitAt(reinterpret_cast<const unsigned char*>(file_.data()), big_endian_) != 0) return false;
+    if (file_.data()[0] != '\0' || file_.data()[1] != '\0') return false;
     file_.Consume(2);
   }
 }

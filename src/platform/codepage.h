@@ -45,7 +45,8 @@ class Decoder {
 // point becomes "?" (one per code point; a surrogate pair or a lone
 // surrogate is one code point). Stops before a character that would not fit
 // in capacity bytes, never splitting one. Returns the bytes written; stores
-// the units used in *consumed when it is not null.
+// the units used in *consumed when it is not null. Bytes of out past the
+// count returned, up to capacity, may be overwritten.
 std::size_t EncodeCp932(std::u16string_view units, char* out, std::size_t capacity,
                         std::size_t* consumed = nullptr);
 

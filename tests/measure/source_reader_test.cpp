@@ -494,7 +494,7 @@ TEST(SourceLineReader, AgreesWithTheLiteralModelOnRandomFiles) {
   testing::Sandbox sandbox;
   for (const int char_set : {0, 3, 6}) {
     const Model model{char_set};
-    for (int round = 0; round < 150; ++round) {
+    for (int round = 0; round < 100; ++round) {
       const std::string file = RandomFile(random, char_set);
       const std::string path = sandbox.Write("random.txt", file);
       const Lines expected = model.Read(file);
@@ -549,7 +549,7 @@ TEST(SourceLineReader, AgreesWithTheUtf16ModelOnRandomFiles) {
   testing::Sandbox sandbox;
   const std::u16string kTokens[] = {u"a", u"\n", u"\r", std::u16string(1, u'\0'), u"\u3042", u"\uFEFF", u"\u00E9"};
   std::uniform_int_distribution<int> token(0, static_cast<int>(std::size(kTokens)) - 1);
-  for (int round = 0; round < 200; ++round) {
+  for (int round = 0; round < 120; ++round) {
     std::u16string text;
     const int count = static_cast<int>(random() % 50);
     for (int i = 0; i < count; ++i) {

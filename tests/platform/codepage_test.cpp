@@ -256,8 +256,8 @@ std::u16string IcuReading(const char* name, std::string_view bytes) {
   return out;
 }
 
-// Random text that mixes ASCII, well-formed characters, broken sequences
-// and arbitrary bytes.
+// Random text that mixes ASCII, characters, broken sequences and arbitrary
+// bytes.
 std::string RandomText(std::mt19937& random, int code_page) {
   std::uniform_int_distribution<int> length(0, 40);
   std::uniform_int_distribution<int> byte(0, 255);
@@ -268,6 +268,16 @@ std::string RandomText(std::mt19937& random, int code_page) {
     const int k = kind(random);
     if (k < 3) {
       text += static_cast<char>(0x20 + byte(random) % 0x5F);
+    } else if (code_page == kCodePageUtf8) {
+      // Lead bytes at the edges of the well-formed ranges, then bytes that
+      // may or may not continue them.
+      constexpr unsigned char kLeads[] = {0xC1, 0xC2, 0xDF, 0xE0, 0xE3, 0xED, 0xEF, 0xF0, 0xF3, 0xF4, 0xF5, 0x80};
+      text += static_cast<char>(kLeads[static_cast<std::size_t>(byte(random)) % std::size(kLeads)]);
+      const int continuation = byte(random) % 4;
+      for (int c = 0; c < continuation; ++c) {
+        constexpr unsigned char kNext[] = {0x80, 0x8F, 0x90, 0x9F, 0xA0, 0xBF, 0xC0, 0x41};
+        text += static_cast<char>(kNext[static_cast<std::size_t>(byte(random)) % std::size(kNext)]);
+      }
     } else if (k < 7 && code_page == kCodePageShiftJis) {
       const int lead = byte(random) % 2 == 0 ? 0x81 + byte(random) % 0x1F : 0xE0 + byte(random) % 0x1D;
       text += static_cast<char>(lead);
@@ -285,10 +295,12 @@ std::string RandomText(std::mt19937& random, int code_page) {
   return text;
 }
 
-TEST(Decoder, TablesReadRandomTextAsIcuDoes) {
+// The table-driven decoders and our UTF-8 decoder against ICU's reading.
+TEST(Decoder, ReadsRandomTextAsIcuDoes) {
   std::mt19937 random(932);
   for (const auto& [code_page, name] : {std::pair{kCodePageShiftJis, "ibm-943_P15A-2003"},
-                                        std::pair{kCodePageEucJp, "ibm-954_P101-2007"}}) {
+                                        std::pair{kCodePageEucJp, "ibm-954_P101-2007"},
+                                        std::pair{kCodePageUtf8, "UTF-8"}}) {
     Decoder decoder(code_page);
     for (int round = 0; round < 5000; ++round) {
       const std::string text = RandomText(random, code_page);

@@ -1,6 +1,9 @@
 // Code page conversion on ICU, standing in for the Windows code pages with
 // the same results.
 //
+// UTF-8 is decoded here: it is an algorithm rather than a table, and reading
+// a UTF-8 file spends most of its time in it.
+//
 // Code pages 932 and 20932 are stateless, and they are where ICU's tables and
 // Windows part ways, so both are decoded through tables taken from ICU once
 // per process, with Windows' readings laid over the few entries that differ.
@@ -41,7 +44,6 @@ constexpr const char* kIcuShiftJis = "ibm-943_P15A-2003";
 constexpr const char* kIcuEucJp = "ibm-954_P101-2007";
 constexpr const char* kIcuIso2022Jp = "ISO_2022,locale=ja,version=0";
 constexpr const char* kIcuUtf7 = "UTF-7";
-constexpr const char* kIcuUtf8 = "UTF-8";
 
 struct CloseConverter {
   void operator()(UConverter* converter) const { ucnv_close(converter); }
@@ -325,6 +327,75 @@ std::size_t DecodeByIcu(UConverter* icu, std::string_view text, char16_t* out, s
   return static_cast<std::size_t>(target - out);
 }
 
+// Invalid input gives one U+FFFD per maximal subpart of an ill-formed
+// sequence, as ICU does: a lead byte with the continuation bytes that still
+// fit a well-formed sequence. The byte that breaks the pattern starts anew.
+std::size_t DecodeUtf8(std::string_view text, char16_t* out, std::size_t capacity) {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  const std::size_t size = text.size();
+  std::size_t i = 0;
+  std::size_t count = 0;
+  while (i < size && count < capacity) {
+    const unsigned char lead = bytes[i];
+    if (lead < 0x80) {
+      out[count++] = lead;
+      ++i;
+      continue;
+    }
+    // Kana and kanji take three bytes: a well-formed three-byte sequence is
+    // one whose continuation bytes are marked as such and whose code point
+    // is neither overlong nor a surrogate.
+    if ((lead & 0xF0) == 0xE0 && size - i >= 3) {
+      const unsigned char second = bytes[i + 1];
+      const unsigned char third = bytes[i + 2];
+      if ((second & 0xC0) == 0x80 && (third & 0xC0) == 0x80) {
+        const auto code_point = static_cast<char16_t>((lead & 0x0Fu) << 12 | (second & 0x3Fu) << 6 | (third & 0x3Fu));
+        if (code_point >= 0x800 && (code_point < 0xD800 || code_point > 0xDFFF)) {
+          out[count++] = code_point;
+          i += 3;
+          continue;
+        }
+      }
+    }
+    // The sequence's length and the range of its second byte, which rules
+    // out overlong forms, surrogates and code points above U+10FFFF.
+    std::size_t length = 0;
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+      length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+      length = 3;
+      if (lead == 0xE0) low = 0xA0;
+      if (lead == 0xED) high = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+      length = 4;
+      if (lead == 0xF0) low = 0x90;
+      if (lead == 0xF4) high = 0x8F;
+    }
+    std::uint32_t code_point = lead & (0x7Fu >> length);
+    std::size_t taken = 1;
+    for (; taken < length && i + taken < size; ++taken) {
+      const unsigned char next = bytes[i + taken];
+      if (next < low || next > high) break;
+      code_point = code_point << 6 | (next & 0x3Fu);
+      low = 0x80;
+      high = 0xBF;
+    }
+    if (taken < length || length == 0) {
+      out[count++] = kReplacement;
+    } else if (code_point < 0x10000) {
+      out[count++] = static_cast<char16_t>(code_point);
+    } else {
+      if (capacity - count < 2) break;
+      out[count++] = static_cast<char16_t>(0xD7C0 + (code_point >> 10));
+      out[count++] = static_cast<char16_t>(0xDC00 | (code_point & 0x3FF));
+    }
+    i += taken;
+  }
+  return count;
+}
+
 // Windows reads ESC ( J, JIS X 0201 Roman, as ASCII, so its 0x5C and 0x7E
 // stay the backslash and the tilde. ICU reads them as the yen sign and the
 // overline, which nothing else in this code page produces.
@@ -337,9 +408,12 @@ void ReadJisRomanAsAscii(char16_t* units, std::size_t count) {
 
 }  // namespace
 
+enum class DecodeMethod { kTable, kUtf8, kIcu };
+
 struct Decoder::State {
-  const MultibyteTable* table = nullptr;  // 932 and 20932; ICU decodes every other code page
-  Converter icu;
+  DecodeMethod method = DecodeMethod::kIcu;
+  const MultibyteTable* table = nullptr;  // 932 and 20932
+  Converter icu;                          // ICU's converter, also where a table has no mapping
   bool jis_roman_as_ascii = false;
 };
 
@@ -351,7 +425,7 @@ Decoder::Decoder(int code_page) {
     case kCodePageEucJp: table = &EucJp(); icu_name = kIcuEucJp; break;
     case kCodePageIso2022Jp: icu_name = kIcuIso2022Jp; break;
     case kCodePageUtf7: icu_name = kIcuUtf7; break;
-    case kCodePageUtf8: icu_name = kIcuUtf8; break;
+    case kCodePageUtf8: state_.reset(new (std::nothrow) State{DecodeMethod::kUtf8, nullptr, nullptr, false}); return;
     default: return;
   }
   if (table != nullptr && !table->complete) return;
@@ -365,7 +439,8 @@ Decoder::Decoder(int code_page) {
     ucnv_setToUCallBack(icu.get(), WriteReplacement, nullptr, nullptr, nullptr, &error);
   }
   if (U_FAILURE(error)) return;
-  state_.reset(new (std::nothrow) State{table, std::move(icu), code_page == kCodePageIso2022Jp});
+  const DecodeMethod method = table != nullptr ? DecodeMethod::kTable : DecodeMethod::kIcu;
+  state_.reset(new (std::nothrow) State{method, table, std::move(icu), code_page == kCodePageIso2022Jp});
 }
 
 Decoder::~Decoder() = default;
@@ -374,7 +449,11 @@ bool Decoder::IsOpen() const { return state_ != nullptr; }
 
 std::size_t Decoder::Decode(std::string_view bytes, char16_t* out, std::size_t capacity) {
   if (!IsOpen() || capacity == 0) return 0;
-  if (state_->table != nullptr) return DecodeByTable(*state_->table, state_->icu.get(), bytes, out, capacity);
+  switch (state_->method) {
+    case DecodeMethod::kTable: return DecodeByTable(*state_->table, state_->icu.get(), bytes, out, capacity);
+    case DecodeMethod::kUtf8: return DecodeUtf8(bytes, out, capacity);
+    case DecodeMethod::kIcu: break;
+  }
   const std::size_t count = DecodeByIcu(state_->icu.get(), bytes, out, capacity);
   if (state_->jis_roman_as_ascii) ReadJisRomanAsAscii(out, count);
   return count;
@@ -387,22 +466,33 @@ std::size_t EncodeCp932(std::u16string_view units, char* out, std::size_t capaci
   std::size_t i = 0;
   std::size_t count = 0;
   while (i < size) {
+    // Every character fits while room for as many two-byte forms remains:
+    // both bytes are written and the count steps by the form's length, so a
+    // single byte's second write is overwritten by the next character.
+    const std::size_t end = i + std::min(size - i, (capacity - count) / 2);
+    for (; i < end; ++i) {
+      const std::uint16_t form = encode[units[i]];
+      if (form == kNoForm) break;
+      // Without branches: single and two-byte characters mix unpredictably.
+      const unsigned extra = form > 0xFF ? 1u : 0u;
+      out[count] = static_cast<char>(form >> (extra * 8));
+      out[count + 1] = static_cast<char>(form);
+      count += 1 + extra;
+    }
+    if (i == end && i < size && capacity - count >= 2) continue;
+    if (i == size) break;
     const char16_t unit = units[i];
     const std::uint16_t form = encode[unit];
-    if (form < 0x100) {
-      if (count == capacity) break;
-      out[count++] = static_cast<char>(form);
-      ++i;
-    } else if (form != kNoForm) {
-      if (capacity - count < 2) break;
-      out[count++] = static_cast<char>(form >> 8);
-      out[count++] = static_cast<char>(form);
-      ++i;
-    } else {
-      if (count == capacity) break;
+    const std::size_t length = (form != kNoForm && form > 0xFF) ? 2 : 1;
+    if (capacity - count < length) break;
+    if (form == kNoForm) {
       out[count++] = '?';
       i += (IsHighSurrogate(unit) && i + 1 < size && IsLowSurrogate(units[i + 1])) ? 2u : 1u;
+      continue;
     }
+    if (length == 2) out[count++] = static_cast<char>(form >> 8);
+    out[count++] = static_cast<char>(form);
+    ++i;
   }
   if (consumed != nullptr) *consumed = i;
   return count;
