@@ -4,6 +4,8 @@
 #include <charconv>
 #include <cstring>
 
+#include "platform/output_file.h"
+
 namespace velto::log {
 namespace {
 
@@ -147,9 +149,9 @@ int DebugLogFile::WritePieces(std::string_view timestamp, std::string_view head,
 }
 
 bool DebugLogFile::OpenStream() {
-  // Binary, since the CR of each line end is written by us.
-  const char* const open_mode = mode_[0] == 'a' ? "ab" : "wb";
-  stream_ = std::fopen(path_, open_mode);
+  // Binary, since the CR of each line end is written by us. Only a regular
+  // file is ever a log: a fifo named as one would block the measurement.
+  stream_ = platform::OpenRegularFileForWriting(path_, mode_[0] == 'a');
   return stream_ != nullptr;
 }
 

@@ -1,0 +1,17 @@
+// The file a debug log writes to. Its path comes from a status file that
+// anyone may have written, so it must only ever be a regular file: a fifo
+// would block the measurement until some reader came, and a device (a disk,
+// a terminal, a serial line) would take the log lines as data.
+#pragma once
+
+#include <cstdio>
+
+namespace velto::platform {
+
+// Opens path as a binary output stream, creating the file when it is
+// missing: emptied, or with append, written at its end. nullptr when path
+// names anything but a regular file (a fifo, a socket, a device, a
+// directory) or cannot be opened; never waits for the other end of a pipe.
+std::FILE* OpenRegularFileForWriting(const char* path, bool append);
+
+}  // namespace velto::platform
