@@ -53,7 +53,6 @@ void InsertLines(std::string& text, std::size_t offset, std::string_view lines) 
 
 Line ClassifyLine(std::string_view text, std::size_t begin, std::size_t end) {
   Line line;
-  line.begin = begin;
   line.end = end;
   std::string_view content = text.substr(begin, end - begin);
   if (!content.empty() && content.back() == '\n') content.remove_suffix(1);

@@ -29,8 +29,7 @@ std::int32_t ParseInteger(std::string_view value);
 enum class LineKind { kOther, kComment, kSection, kKey };
 
 struct Line {
-  std::size_t begin = 0;  // first byte of the line
-  std::size_t end = 0;    // one past its line feed, or the end of the text
+  std::size_t end = 0;  // one past the line's line feed, or the end of the text
   LineKind kind = LineKind::kOther;
   std::string_view name;        // section or key name, trimmed
   std::size_t value_begin = 0;  // a key's trimmed value, quotes included
