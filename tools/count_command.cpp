@@ -1,5 +1,4 @@
 // velto count: a table (or JSON lines) of the counts of each file.
-#include <cstdio>
 #include <iostream>
 
 #include "commands.h"

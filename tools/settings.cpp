@@ -186,11 +186,8 @@ MeasureSettings ResolveSettings(const LayoutOptions& options) {
   if (options.no_top) settings.sets.no_top_no_hang = ParseCharacterSet("--no-top", *options.no_top);
   if (options.hang) settings.sets.no_top_hang = ParseCharacterSet("--hang", *options.hang);
   if (options.no_end) settings.sets.no_end = ParseCharacterSet("--no-end", *options.no_end);
-  if (options.encoding) {
-    settings.char_set = ParseEncoding(*options.encoding);
-  } else if (!options.status_file) {
-    settings.char_set = std::nullopt;
-  }
+  // Without --encoding: the status file's CharSet, else detection.
+  if (options.encoding) settings.char_set = ParseEncoding(*options.encoding);
   return settings;
 }
 

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <random>
-#include <regex>
 
 #include "test_text.h"
 #include "tool_runner.h"
@@ -11,12 +10,23 @@
 namespace velto::testing {
 namespace {
 
-// Display lines of show's output: "page line |text".
+// Whether a line of show's output is a display line: blanks, the page
+// number, blanks, the line number, a blank and the margin's bar.
+bool IsDisplayLine(std::string_view line) {
+  std::size_t pos = 0;
+  for (int number = 0; number < 2; ++number) {
+    const std::size_t blanks = line.find_first_not_of(' ', pos);
+    if (blanks == std::string_view::npos || (number == 1 && blanks == pos)) return false;
+    pos = line.find_first_not_of("0123456789", blanks);
+    if (pos == blanks || pos == std::string_view::npos) return false;
+  }
+  return line.substr(pos).starts_with(" |");
+}
+
 std::vector<std::string> DisplayLines(const std::string& out) {
-  static const std::regex kDisplayLine(R"(^ *\d+ +\d+ \|.*$)");
   std::vector<std::string> lines;
   for (const std::string& line : SplitLines(out)) {
-    if (std::regex_match(line, kDisplayLine)) lines.push_back(line);
+    if (IsDisplayLine(line)) lines.push_back(line);
   }
   return lines;
 }
