@@ -73,12 +73,15 @@ bool IsLineOf(std::string_view line, std::string_view expected, bool last) {
   return IsLineEnd(end) && (last || !end.empty());
 }
 
-// The line-level shape of one successful single write (see the top).
-void CheckEditShape(std::string_view before, std::string_view after, std::string_view section,
-                    std::string_view key, std::string_view value) {
-  if (before == after) return;  // the key already held the value
-  const auto old_lines = SplitLines(before);
-  const auto new_lines = SplitLines(after);
+// Why the line-level change from old_lines to new_lines is not the shape of
+// one single write (see the top); nullptr when it is. The unchanged lines
+// are stripped from both ends first; keep_last_line tells whether an old
+// last line without line end may count as unchanged at the end, since a
+// write may also insert a copy of that line after it.
+const char* EditShapeFault(const std::vector<std::string_view>& old_lines,
+                           const std::vector<std::string_view>& new_lines,
+                           std::string_view section, std::string_view key,
+                           std::string_view value, bool keep_last_line) {
   std::size_t prefix = 0;
   while (prefix < old_lines.size() && prefix < new_lines.size() &&
          old_lines[prefix] == new_lines[prefix]) {
@@ -86,15 +89,17 @@ void CheckEditShape(std::string_view before, std::string_view after, std::string
   }
   std::size_t suffix = 0;
   while (suffix < old_lines.size() - prefix && suffix < new_lines.size() - prefix &&
-         old_lines[old_lines.size() - 1 - suffix] == new_lines[new_lines.size() - 1 - suffix]) {
+         old_lines[old_lines.size() - 1 - suffix] == new_lines[new_lines.size() - 1 - suffix] &&
+         (keep_last_line || suffix > 0 || old_lines.back().ends_with('\n'))) {
     ++suffix;
   }
   const std::size_t old_changed = old_lines.size() - prefix - suffix;
   std::size_t next = prefix;  // the first new line not yet accounted for
   const std::size_t new_end = new_lines.size() - suffix;
-  if (old_changed > 1) Fail("a write changed more than one old line");
+  if (old_changed > 1) return "a write changed more than one old line";
   if (old_changed == 1) {
     const std::string_view old_line = old_lines[prefix];
+    if (next == new_end) return "a write removed an old line";
     const std::string_view new_line = new_lines[next];
     const std::size_t equals = old_line.find('=');
     const bool same_key = equals != std::string_view::npos &&
@@ -104,19 +109,32 @@ void CheckEditShape(std::string_view before, std::string_view after, std::string
                                  new_line.starts_with(old_line) &&
                                  IsLineEnd(new_line.substr(old_line.size())) &&
                                  new_line.size() > old_line.size();
-    if (same_key && new_end - next == 1) return;  // the key's value replaced in place
-    if (!gained_line_end) Fail("a write changed an old line that was not the key's");
+    if (same_key && new_end - next == 1) return nullptr;  // the value replaced in place
+    if (!gained_line_end) return "a write changed an old line that was not the key's";
     ++next;
   }
   const std::string header = "[" + std::string(section) + "]";
   const std::string key_line = std::string(key) + "=" + std::string(value);
-  const std::size_t added = new_end - next;
-  if (added == 2 && !IsLineOf(new_lines[next++], header, false)) {
-    Fail("two new lines that are not a section header and its key");
+  if (new_end - next == 2 && !IsLineOf(new_lines[next++], header, false)) {
+    return "two new lines that are not a section header and its key";
   }
   if (new_end - next != 1 || !IsLineOf(new_lines[next], key_line, new_end == new_lines.size())) {
-    Fail("the new lines are not the written key");
+    return "the new lines are not the written key";
   }
+  return nullptr;
+}
+
+void CheckEditShape(std::string_view before, std::string_view after, std::string_view section,
+                    std::string_view key, std::string_view value) {
+  if (before == after) return;  // the key already held the value
+  const auto old_lines = SplitLines(before);
+  const auto new_lines = SplitLines(after);
+  const char* fault = EditShapeFault(old_lines, new_lines, section, key, value, true);
+  if (fault != nullptr && !old_lines.empty() &&
+      EditShapeFault(old_lines, new_lines, section, key, value, false) == nullptr) {
+    fault = nullptr;
+  }
+  if (fault != nullptr) Fail(fault);
 }
 
 // Every section and key of a text, by their first appearance.
