@@ -41,6 +41,15 @@ constexpr std::array<std::array<std::uint8_t, 8>, 256> MakeSelectInByte() {
 // kSelectInByte[b][r]: the position of the set bit of b with r set bits below it.
 inline constexpr std::array<std::array<std::uint8_t, 8>, 256> kSelectInByte = MakeSelectInByte();
 
+constexpr std::array<std::uint8_t, 256> MakeBitsInByte() {
+  std::array<std::uint8_t, 256> table{};
+  for (unsigned byte = 1; byte < 256; ++byte) {
+    table[byte] = static_cast<std::uint8_t>(table[byte / 2] + (byte & 1u));
+  }
+  return table;
+}
+inline constexpr std::array<std::uint8_t, 256> kBitsInByte = MakeBitsInByte();
+
 // Eight bytes, the first in the lowest bits, whatever the host's byte order.
 inline std::uint64_t LoadEight(const char* bytes) {
   std::uint64_t word = 0;
@@ -125,14 +134,25 @@ inline std::uint64_t TrailBits(std::uint64_t leads) {
   return (detail::kEvenBits ^ (even_runs << 1)) & after_lead;
 }
 
-// The set bits of a mask by rank: how many there are, and where the one is
-// that has a given number of set bits below it.
+// The set bits of a mask by rank: how many there are, how many lie below a
+// position, and where the one is that has a given number of set bits below
+// it. The per-byte running counts are computed once, so each question is a
+// few word operations.
 class BitRanks {
  public:
+  BitRanks() = default;
   explicit BitRanks(std::uint64_t x)
       : x_(x), through_(detail::BitsPerByte(x) * detail::kEachByte) {}
 
+  std::uint64_t bits() const { return x_; }
   unsigned Count() const { return static_cast<unsigned>(through_ >> 56); }
+
+  // The number of set bits below position (0 to 63).
+  unsigned Below(unsigned position) const {
+    const unsigned byte = position / 8;
+    const auto partial = static_cast<unsigned>((x_ >> (8 * byte)) & ((1u << (position % 8)) - 1));
+    return ThroughByteBefore(byte) + detail::kBitsInByte[partial];
+  }
 
   // The position of the set bit with rank set bits below it; rank must be
   // less than Count().
@@ -143,15 +163,19 @@ class BitRanks {
     // those bytes all come before the byte that holds the wanted bit.
     const std::uint64_t at_most_rank = ((rank * kEachByte | kHigh) - through_) & kHigh;
     const auto byte = static_cast<unsigned>(((at_most_rank >> 7) * kEachByte) >> 56);
-    const auto below = static_cast<unsigned>(((through_ << 8) >> (8 * byte)) & 0xff);
     const auto bits = static_cast<unsigned>((x_ >> (8 * byte)) & 0xff);
-    return 8 * byte + detail::kSelectInByte[bits][rank - below];
+    return 8 * byte + detail::kSelectInByte[bits][rank - ThroughByteBefore(byte)];
   }
 
  private:
-  std::uint64_t x_;
+  // The set bits in the bytes before byte.
+  unsigned ThroughByteBefore(unsigned byte) const {
+    return static_cast<unsigned>(((through_ << 8) >> (8 * byte)) & 0xff);
+  }
+
+  std::uint64_t x_ = 0;
   // Byte i: the set bits in bytes 0 to i of x_ (at most 64, so no carries).
-  std::uint64_t through_;
+  std::uint64_t through_ = 0;
 };
 
 }  // namespace velto::measure::char_starts

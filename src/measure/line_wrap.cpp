@@ -168,33 +168,39 @@ inline std::uint8_t LineWrapper::ClassAt(std::string_view line, std::size_t char
   return two_byte_class_[kLeadRows[byte] * 256u + ByteAt(line, position + 1)];
 }
 
-bool LineWrapper::FindCandidate(std::string_view line, Scan& scan, Candidate& found) const {
+inline bool LineWrapper::FindCandidate(std::string_view line, Scan& scan, Candidate& found) const {
   std::size_t position = scan.rest;
   std::uint64_t wanted = line_length_;
   // Every character holds at least one byte: short rests need no counting.
   if (scan.chars_end - position < wanted) return false;
   for (;;) {
+    unsigned rank = 0;
     // Unsigned: a position before the window is far outside it too.
     if (position - scan.window >= kBlockBytes) {
       const Window window = ScanWindow(line, position, scan.chars_end);
       scan.window = position;
-      scan.starts = window.starts;
+      scan.starts = char_starts::BitRanks(window.starts);
       scan.window_next = window.next;
+    } else if (position == scan.ranked) {
+      rank = scan.rank;
+    } else {
+      rank = scan.starts.Below(static_cast<unsigned>(position - scan.window));
     }
-    const std::uint64_t ahead = scan.starts >> (position - scan.window);
-    const char_starts::BitRanks ranks(ahead);
-    const unsigned count = ranks.Count();
-    if (count > wanted) {
-      // wanted is at least 1 here, so the last character begins in ahead too.
-      const unsigned offset = ranks.Select(static_cast<unsigned>(wanted));
-      found.split = position + offset;
-      found.last = position + LastBit(ahead & ((std::uint64_t{1} << offset) - 1));
+    const std::uint64_t target = rank + wanted;
+    const unsigned count = scan.starts.Count();
+    if (target < count) {
+      // wanted is at least 1, so the last character begins in the window too.
+      const unsigned offset = scan.starts.Select(static_cast<unsigned>(target));
+      found.split = scan.window + offset;
+      found.last = scan.window + LastBit(scan.starts.bits() & ((std::uint64_t{1} << offset) - 1));
+      scan.ranked = found.split;
+      scan.rank = static_cast<unsigned>(target);
       return true;
     }
-    wanted -= count;
+    wanted = target - count;
     if (wanted == 0) {
       found.split = scan.window_next;
-      found.last = position + LastBit(ahead);
+      found.last = scan.window + LastBit(scan.starts.bits());
       return true;
     }
     if (scan.window_next >= scan.chars_end) return false;
@@ -207,14 +213,16 @@ bool LineWrapper::PlaceDisplayLine(std::string_view line, Scan& scan, DisplayLin
   if (!FindCandidate(line, scan, candidate)) return false;
 
   BackCursor cursor(line, scan.rest, candidate.last);
+  std::size_t split = candidate.split;
   // A character that may not end a line moves to the next one, with at most
   // backoff_limit_ of them.
-  for (std::uint32_t steps = 0; steps < backoff_limit_ && !cursor.AtFloor() &&
-                                (ClassAt(line, scan.chars_end, cursor.position()) & kNoEnd) != 0;
-       ++steps) {
+  std::uint32_t no_end_steps = 0;
+  for (; no_end_steps < backoff_limit_ && !cursor.AtFloor() &&
+         (ClassAt(line, scan.chars_end, cursor.position()) & kNoEnd) != 0;
+       ++no_end_steps) {
     cursor.Back();
   }
-  std::size_t split = cursor.position() + CharBytes(line, cursor.position());
+  if (no_end_steps != 0) split = cursor.position() + CharBytes(line, cursor.position());
 
   bool hangs = false;
   const std::uint8_t first_of_next = ClassAt(line, scan.chars_end, split);

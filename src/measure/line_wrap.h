@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "measure/char_starts.h"
+
 namespace velto::measure {
 
 // The settings a measurement wraps by. The three sets are NUL-terminated
@@ -46,13 +48,17 @@ class LineWrapper {
   // `chars_end` (a lead byte cut off by the end of the line is no character).
   // `starts` has bit i set when a character begins at window + i; `window` is
   // a character boundary, and `window_next` the first boundary at or after
-  // window + 64 (or chars_end).
+  // window + 64 (or chars_end). `ranked` is a position in the window with
+  // `rank` characters of the window before it: the last split point found,
+  // so that the next count needs no bit count of its own.
   struct Scan {
     std::size_t rest = 0;
     std::size_t chars_end = 0;
     std::size_t window = kNoWindow;
     std::size_t window_next = 0;
-    std::uint64_t starts = 0;
+    char_starts::BitRanks starts;
+    std::size_t ranked = kNoWindow;
+    unsigned rank = 0;
   };
 
  public:

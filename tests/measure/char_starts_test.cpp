@@ -78,7 +78,7 @@ TEST(TrailBitsTest, RunsOfLeadBytes) {
   EXPECT_EQ(TrailBits(0), 0u);
 }
 
-TEST(BitRanksTest, CountAndSelectAgreeWithBitByBit) {
+TEST(BitRanksTest, CountBelowAndSelectAgreeWithBitByBit) {
   std::mt19937_64 random(23);
   for (int i = 0; i < 3000; ++i) {
     // Sparse, dense and all-ones masks.
@@ -89,6 +89,7 @@ TEST(BitRanksTest, CountAndSelectAgreeWithBitByBit) {
     const BitRanks ranks(x);
     unsigned rank = 0;
     for (unsigned bit = 0; bit < 64; ++bit) {
+      EXPECT_EQ(ranks.Below(bit), rank) << std::hex << x << " below " << std::dec << bit;
       if (((x >> bit) & 1u) == 0) continue;
       EXPECT_EQ(ranks.Select(rank), bit) << std::hex << x << " rank " << rank;
       ++rank;
