@@ -82,7 +82,7 @@ void MeasureWhole(benchmark::State& state, const std::string& target, std::size_
   for (auto _ : state) {
     if (GetDataStatus(target.c_str(), status.c_str()) != 0) state.SkipWithError("GetDataStatus failed");
   }
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes));
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(bytes));
 }
 
 void BM_GetDataStatus_ShiftJis(benchmark::State& state) {
@@ -116,7 +116,7 @@ void ReadEveryLine(benchmark::State& state, PerLine per_line) {
     while (reader.ReadSourceLine(line, length) != 0) sum += per_line(std::string_view(line, length));
     benchmark::DoNotOptimize(sum);
   }
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * Files().shift_jis_size));
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(Files().shift_jis_size));
 }
 
 void BM_Stage_Read(benchmark::State& state) {
