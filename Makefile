@@ -24,8 +24,9 @@ test: compile
 test-asan:
 	$(MAKE) test BUILD=build-asan CMAKE_FLAGS="$(CMAKE_FLAGS) -DVELTO_SANITIZE=ON -DVELTO_BUILD_BENCH=OFF"
 
-bench: compile
-	@scripts/bench.sh $(BUILD)
+bench:
+	$(MAKE) compile BUILD=build-release CMAKE_FLAGS="$(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Release"
+	@scripts/bench.sh build-release
 
 clean:
-	rm -rf build build-asan
+	rm -rf build build-asan build-release

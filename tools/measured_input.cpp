@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -61,27 +60,19 @@ int CreateFile(const std::string& path) {
   return fd;
 }
 
-// Copies everything from fd into a private file; edit may change each chunk
-// (its first argument tells whether it is the first chunk). Returns the
-// bytes read.
-template <typename Edit>
-std::uint64_t CopyInto(int fd, const std::string& what, const std::string& target, Edit edit) {
+// Copies everything from fd into a private file. Returns the bytes read.
+std::uint64_t CopyInto(int fd, const std::string& what, const std::string& target) {
   const Descriptor out(CreateFile(target));
   std::vector<char> buffer(kCopyChunk);
   std::uint64_t total = 0;
-  bool first = true;
   for (;;) {
-    std::size_t got = ReadSome(fd, buffer.data(), buffer.size(), what);
+    const std::size_t got = ReadSome(fd, buffer.data(), buffer.size(), what);
     if (got == 0) break;
     total += got;
-    const std::size_t skip = edit(first, buffer.data(), got);
-    first = false;
-    WriteAll(out.get(), buffer.data() + skip, got - skip, target);
+    WriteAll(out.get(), buffer.data(), got, target);
   }
   return total;
 }
-
-std::size_t KeepChunk(bool /*first*/, char* /*data*/, std::size_t /*size*/) { return 0; }
 
 int OpenForReading(const std::string& path, const std::string& what) {
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -113,7 +104,7 @@ std::string PrepareNamedFile(const std::string& name, const PrivateFolder& folde
     // A pipe or device (such as a process substitution) is read once, into
     // a file the library can measure and the show command can read again.
     const std::string copy = folder.File("input");
-    bytes = CopyInto(fd.get(), name, copy, KeepChunk);
+    bytes = CopyInto(fd.get(), name, copy);
     return copy;
   }
   bytes = static_cast<std::uint64_t>(info.st_size);
@@ -142,28 +133,6 @@ std::string ReadPrefix(const std::string& path, const std::string& what) {
   return prefix;
 }
 
-// Writes the input without its UTF-8 mark, or big-endian UTF-16 swapped to
-// little-endian (its mark then reads FF FE and the library drops it).
-std::string AdjustByteOrderMark(const MeasuredInput& input, ByteOrderMark mark,
-                                const PrivateFolder& folder) {
-  const Descriptor fd(OpenForReading(input.path, input.display_name));
-  const std::string converted = folder.File("converted");
-  if (mark == ByteOrderMark::kUtf8) {
-    CopyInto(fd.get(), input.display_name, converted,
-             [](bool first, char*, std::size_t size) -> std::size_t {
-               return first ? std::min<std::size_t>(3, size) : 0;
-             });
-  } else {
-    // Chunks are of even size until the last, so pairs never straddle them.
-    CopyInto(fd.get(), input.display_name, converted,
-             [](bool, char* data, std::size_t size) -> std::size_t {
-               for (std::size_t i = 0; i + 1 < size; i += 2) std::swap(data[i], data[i + 1]);
-               return 0;
-             });
-  }
-  return converted;
-}
-
 }  // namespace
 
 MeasuredInput PrepareInput(const std::string& name, std::optional<std::int32_t> char_set,
@@ -174,7 +143,7 @@ MeasuredInput PrepareInput(const std::string& name, std::optional<std::int32_t> 
     if (stdin_taken) throw UsageError("standard input (-) can be named only once");
     stdin_taken = true;
     input.path = folder.File("input");
-    input.bytes = CopyInto(STDIN_FILENO, "standard input", input.path, KeepChunk);
+    input.bytes = CopyInto(STDIN_FILENO, "standard input", input.path);
   } else {
     input.path = PrepareNamedFile(name, folder, input.bytes);
   }
@@ -185,10 +154,6 @@ MeasuredInput PrepareInput(const std::string& name, std::optional<std::int32_t> 
   const DetectedEncoding detected = DetectEncoding(ReadPrefix(input.path, name));
   input.char_set = detected.char_set;
   input.detected = true;
-  if (detected.mark == ByteOrderMark::kUtf8 || detected.mark == ByteOrderMark::kUtf16BigEndian) {
-    input.path = AdjustByteOrderMark(input, detected.mark, folder);
-    input.adjusted = detected.mark;
-  }
   return input;
 }
 

@@ -17,10 +17,6 @@ struct MeasuredInput {
   std::string path;          // the file the library and the reader open
   std::int32_t char_set = 0;
   bool detected = false;     // char_set came from --encoding auto
-  // A mark the tool took care of before measuring: a UTF-8 mark removed
-  // (the library would count it as a character) or big-endian UTF-16
-  // turned little-endian (the library reads little-endian only).
-  ByteOrderMark adjusted = ByteOrderMark::kNone;
   std::uint64_t bytes = 0;   // size of the input as the user has it
 };
 

@@ -121,8 +121,8 @@ TEST(CountTest, CharSetNumbersSelectTheEncodingLikeNames) {
   EXPECT_EQ(json.at("char_set"), "3");
 }
 
-// A UTF-8 mark would be a "?" character to the library and big-endian
-// UTF-16 would be read backwards; the automatic choice measures the text.
+// A byte-order mark chooses the encoding; the mark itself is no character
+// of the text, and a big-endian mark makes the rest read big-endian.
 TEST(CountTest, AutoMeasuresTheTextBehindAByteOrderMark) {
   const Sandbox sandbox;
   const Counts expected = ExpectedSampleCounts(sandbox);
