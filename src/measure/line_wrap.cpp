@@ -181,6 +181,7 @@ inline bool LineWrapper::FindCandidate(std::string_view line, Scan& scan, Candid
       scan.window = position;
       scan.starts = char_starts::BitRanks(window.starts);
       scan.window_next = window.next;
+      scan.ranked = kNoWindow;  // a rank counts within one window only
     } else if (position == scan.ranked) {
       rank = scan.rank;
     } else {

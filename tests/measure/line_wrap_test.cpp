@@ -266,6 +266,19 @@ TEST(SourceLineTest, LeadByteRunsAcrossCountingBlocks) {
   }
 }
 
+TEST(SourceLineTest, FarBackoffsAcrossCountingBlocks) {
+  // With a back-off limit beyond what set-up makes, the back-offs carry
+  // split points back over more than one 64-byte counting block.
+  const Rules rules{kCloseBracket, kPeriod, "(" + std::string(kOpenBracket)};
+  const std::string line = std::string(28, 'a') + Repeat(kOpenBracket, 5) + std::string(9, 'a') +
+                           Repeat(kOpenBracket, 19) + std::string(47, 'a') + kPeriod +
+                           std::string(23, 'a') + Repeat(kCloseBracket, 34) + std::string(11, 'a');
+  for (const std::uint32_t limit : {5u, 22u, 33u}) {
+    const Wrapping wrapping(rules, 33, limit);
+    wrapping.Lines(line);
+  }
+}
+
 // ---------------------------------------------------------------------------
 // Random lines against the literal reference.
 
@@ -295,7 +308,7 @@ std::string RandomPiece(std::mt19937& random) {
   if (kind < 4) return kPlainPieces[random() % kPlainPieces.size()];
   if (kind < 7) return kMemberPool[random() % kMemberPool.size()];
   if (kind < 8) {
-    return Repeat(kMemberPool[random() % kMemberPool.size()], static_cast<int>(1 + Below(random, 12)));
+    return Repeat(kMemberPool[random() % kMemberPool.size()], static_cast<int>(1 + Below(random, 40)));
   }
   // Any byte but NUL and line feed.
   unsigned byte = 0;
@@ -338,6 +351,8 @@ TEST(RandomLinesTest, EngineAgreesWithReference) {
     // with them as they stand. A few random limits test the limit itself.
     std::uint32_t limit = line_length < 10 && line_length != 0 ? 5 : SetUpBackoffLimit(line_length);
     if (line_length != 0 && random() % 5 == 0) limit = Below(random, 13);
+    // Limits beyond what set-up makes let back-offs run far back.
+    if (line_length != 0 && random() % 10 == 0) limit = Below(random, 2 * std::min(line_length, 200u) + 1);
     const Rules rules{RandomSet(random, 30), RandomSet(random, 20), RandomSet(random, 30)};
     const Wrapping wrapping(rules, line_length, limit);
     const std::string line = RandomLine(random);
