@@ -122,9 +122,12 @@ Window ScanWindow(std::string_view line, std::size_t begin, std::size_t chars_en
   } else {
     // The last window of the line: the 64 bytes that end with its
     // characters when there are so many, shifted down to begin.
-    leads = chars_end >= kBlockBytes
-                ? char_starts::LeadBits(line.data() + chars_end - kBlockBytes) >> (kBlockBytes - available)
-                : ShortLeadBits(line.data() + begin, available);
+    if (chars_end >= kBlockBytes) {
+      const char* last_block = line.data() + chars_end - kBlockBytes;
+      leads = char_starts::LeadBits(last_block) >> (kBlockBytes - available);
+    } else {
+      leads = ShortLeadBits(line.data() + begin, available);
+    }
     window.next = chars_end;
   }
   window.starts = ~char_starts::TrailBits(leads);
@@ -181,7 +184,7 @@ inline bool LineWrapper::FindCandidate(std::string_view line, Scan& scan, Candid
       scan.window = position;
       scan.starts = char_starts::BitRanks(window.starts);
       scan.window_next = window.next;
-      scan.ranked = kNoWindow;  // a rank counts within one window only
+      scan.ranked = kNowhere;  // a rank counts within one window only
     } else if (position == scan.ranked) {
       rank = scan.rank;
     } else {

@@ -26,7 +26,7 @@ struct LineBreakSettings {
 struct DisplayLine {
   std::size_t begin = 0;
   std::size_t end = 0;
-  bool hangs = false;  // holds one character beyond the line length
+  bool hangs = false;  // ends with a hanging character kept past the margin
 };
 
 // The wrapping engine of one measurement. Built once from the settings (set
@@ -39,9 +39,10 @@ struct DisplayLine {
 // how many characters it holds; a back-off steps back character by character.
 // A whole line wraps in linear time and nothing is allocated.
 class LineWrapper {
-  // A window start from which every position lies 64 bytes or more ahead
-  // (unsigned arithmetic), so the first count loads a window.
-  static constexpr std::size_t kNoWindow = static_cast<std::size_t>(-64);
+  // A position no line reaches. As a window start, every position lies 64
+  // bytes or more after it (in unsigned arithmetic), so the first count of a
+  // line loads a window.
+  static constexpr std::size_t kNowhere = static_cast<std::size_t>(-64);
 
   // How far the walk through one line has come. The rest (the part no display
   // line holds yet) begins at `rest`; the characters of the line end at
@@ -54,10 +55,10 @@ class LineWrapper {
   struct Scan {
     std::size_t rest = 0;
     std::size_t chars_end = 0;
-    std::size_t window = kNoWindow;
+    std::size_t window = kNowhere;
     std::size_t window_next = 0;
     char_starts::BitRanks starts;
-    std::size_t ranked = kNoWindow;
+    std::size_t ranked = kNowhere;
     unsigned rank = 0;
   };
 
@@ -65,11 +66,13 @@ class LineWrapper {
   explicit LineWrapper(const LineBreakSettings& settings);
 
   // The number of display lines of one source line as the reader delivers it
-  // (at most 5119 bytes, possibly ending in a line feed); at least 1.
+  // (at most 5119 bytes, possibly ending in a line feed; longer lines wrap
+  // the same way); at least 1. An empty line is one display line.
   std::int32_t CountDisplayLines(std::string_view source_line) const;
 
   // Yields the display lines of one source line one after another; it yields
-  // exactly CountDisplayLines(source_line) lines.
+  // exactly CountDisplayLines(source_line) lines. It refers to the wrapper
+  // and to the line, which must outlive it.
   class Walker {
    public:
     Walker(const LineWrapper& wrapper, std::string_view source_line);

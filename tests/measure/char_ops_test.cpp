@@ -291,7 +291,7 @@ INSTANTIATE_TEST_SUITE_P(
         FindCase{"BackslashTrailIsNoBackslash", "\x95\x5c", "\\", -1},              // 表
         FindCase{"TildeTrailIsNoTilde", "\x81\x7e", "~", -1},                       // ×
         FindCase{"TwoByteMember", "a\x82\xa0\x82\xa2", "\x82\xa2", 3},              // aあい / い
-        FindCase{"LeadAloneDoesNotMatch", "\x82\xa0", "\x82", -1},                  // あ / lone lead
+        FindCase{"LeadAloneDoesNotMatch", "\x82\xa0", "\x82", -1},  // あ / lone lead
         FindCase{"LoneLeadsNeverMatch", "ab\x82", "\x82", -1},
         FindCase{"SecondCharacterOfLeadRun", "\x88\x88\x88\x40", "\x88\x40", 2},  // [88 88][88 40]
         FindCase{"PairAcrossCharactersIsNoMember", "\x88\x41\x88\x88", "\x41\x88", -1},

@@ -256,7 +256,8 @@ TEST(SourceLineTest, LeadByteRunsAcrossCountingBlocks) {
   // exactly as a character-by-character reading does.
   const Rules rules{kLongVowel, kPeriod, "\x88\x88"};  // the character 0x88 0x88 may not end a line
   for (const std::uint32_t line_length : {1u, 10u, 33u, 40u}) {
-    const Wrapping wrapping(rules, line_length, line_length < 10 ? 5 : SetUpBackoffLimit(line_length));
+    const std::uint32_t limit = line_length < 10 ? 5 : SetUpBackoffLimit(line_length);
+    const Wrapping wrapping(rules, line_length, limit);
     for (std::size_t lead = 0; lead < 8; ++lead) {
       for (std::size_t run = 1; run < 200; run += 7) {
         const std::string line = std::string(lead, 'a') + std::string(run, '\x88') + "b\n";
@@ -308,7 +309,8 @@ std::string RandomPiece(std::mt19937& random) {
   if (kind < 4) return kPlainPieces[random() % kPlainPieces.size()];
   if (kind < 7) return kMemberPool[random() % kMemberPool.size()];
   if (kind < 8) {
-    return Repeat(kMemberPool[random() % kMemberPool.size()], static_cast<int>(1 + Below(random, 40)));
+    const std::string& member = kMemberPool[random() % kMemberPool.size()];
+    return Repeat(member, static_cast<int>(1 + Below(random, 40)));
   }
   // Any byte but NUL and line feed.
   unsigned byte = 0;
@@ -352,7 +354,9 @@ TEST(RandomLinesTest, EngineAgreesWithReference) {
     std::uint32_t limit = line_length < 10 && line_length != 0 ? 5 : SetUpBackoffLimit(line_length);
     if (line_length != 0 && random() % 5 == 0) limit = Below(random, 13);
     // Limits beyond what set-up makes let back-offs run far back.
-    if (line_length != 0 && random() % 10 == 0) limit = Below(random, 2 * std::min(line_length, 200u) + 1);
+    if (line_length != 0 && random() % 10 == 0) {
+      limit = Below(random, 2 * std::min(line_length, 200u) + 1);
+    }
     const Rules rules{RandomSet(random, 30), RandomSet(random, 20), RandomSet(random, 30)};
     const Wrapping wrapping(rules, line_length, limit);
     const std::string line = RandomLine(random);

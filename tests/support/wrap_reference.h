@@ -46,7 +46,9 @@ inline std::int32_t ReferenceCountDisplayLines(const char* line, std::uint32_t l
 
   char buffer[kReadBufferLimit] = {};
   std::size_t length = 0;
-  for (; length + 1 < kReadBufferLimit && line[length] != '\0'; ++length) buffer[length] = line[length];
+  for (; length + 1 < kReadBufferLimit && line[length] != '\0'; ++length) {
+    buffer[length] = line[length];
+  }
   if (length > 0 && buffer[length - 1] == '\n') buffer[--length] = '\0';
   // An empty line, and any line when there is no line length to wrap at,
   // is one display line.
