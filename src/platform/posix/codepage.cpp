@@ -94,9 +94,8 @@ struct Override {
   char16_t unit;
 };
 
-// Windows' code page 932 maps every byte 0x00-0x7F to the same code point
-// (ICU's table swaps the controls 0x1A, 0x1C and 0x7F on the way out), and it
-// gives the single bytes that ICU leaves unmapped code points of their own.
+// Windows' code page 932 gives the single bytes that ICU leaves unmapped
+// code points of their own.
 constexpr Override kWindowsShiftJis[] = {
     {0x80, 0, u'\u0080'}, {0xA0, 0, u'\uF8F0'}, {0xFD, 0, u'\uF8F1'},
     {0xFE, 0, u'\uF8F2'}, {0xFF, 0, u'\uF8F3'},
@@ -139,8 +138,8 @@ void DecodeSequences(UConverter* icu, const char* bytes, std::size_t count, std:
   }
 }
 
-// Fills the rows of `first` bytes of table.pair (or table.triple after the
-// three-byte prefix) with what ICU reads for every following byte.
+// Reads the prefix followed by each byte 0x00-0xFF; row[byte] receives what
+// ICU reads that sequence as.
 void FillRow(UConverter* icu, const std::array<unsigned char, 2>& prefix, std::size_t prefix_length,
              char16_t* row) {
   constexpr std::size_t kCount = 256;
@@ -259,7 +258,8 @@ const ShiftJisTables& ShiftJis() {
   static std::once_flag once;
   std::call_once(once, [] {
     BuildMultibyteTable(kIcuShiftJis, 0, kWindowsShiftJis, tables.decode);
-    // Windows reads the controls 0x1A, 0x1C and 0x7F as themselves too.
+    // Windows reads every byte 0x00-0x7F as itself; ICU's table swaps the
+    // controls 0x1A, 0x1C and 0x7F.
     for (std::size_t byte = 0; byte < 0x80; ++byte) tables.decode.single[byte] = static_cast<char16_t>(byte);
     BuildEncodeTable(tables);
   });
@@ -301,7 +301,7 @@ std::size_t DecodeByTable(const MultibyteTable& table, UConverter* icu, std::str
     char16_t unit = table.single[byte];
     std::size_t length = 1;
     if (unit == kUnmapped) {
-      if (byte == table.triple_prefix) {
+      if (table.triple_prefix != 0 && byte == table.triple_prefix) {
         if (i + 2 < size && bytes[i + 1] >= 0x80) {
           unit = table.triple[HighIndex(bytes[i + 1], bytes[i + 2])];
           length = 3;
