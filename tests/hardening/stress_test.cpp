@@ -15,7 +15,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
-#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -23,6 +22,7 @@
 #include <vector>
 
 #include "support/sandbox.h"
+#include "text_shapes.h"
 #include "velto.h"
 
 namespace velto::testing {
@@ -215,13 +215,12 @@ TEST(Stress, ProcessesAndThreadsMeasuringTogether) {
     EXPECT_EQ(WEXITSTATUS(status), 0) << "calls failed in a child process";
   }
 
-  const std::regex time_stamp(R"(\d{4}/\d\d/\d\d \d\d:\d\d:\d\d)");
   // A file of its own: exactly the results of its last target.
   for (const std::string& path : own_files) {
     std::string fault;
     std::map<std::string, std::string> results = ResultLines(Sandbox::Read(path), fault);
     ASSERT_EQ(fault, "") << path;
-    EXPECT_TRUE(std::regex_match(results["TimeStamp"], time_stamp)) << results["TimeStamp"];
+    EXPECT_TRUE(IsTimeStamp(results["TimeStamp"])) << results["TimeStamp"];
     results.erase("TimeStamp");
     const std::string name = fs::path(path).filename().string();
     const int process = name[4] - '0';
@@ -235,7 +234,7 @@ TEST(Stress, ProcessesAndThreadsMeasuringTogether) {
     std::string fault;
     const std::map<std::string, std::string> results = ResultLines(Sandbox::Read(shared), fault);
     ASSERT_EQ(fault, "");
-    EXPECT_TRUE(std::regex_match(results.at("TimeStamp"), time_stamp));
+    EXPECT_TRUE(IsTimeStamp(results.at("TimeStamp"))) << results.at("TimeStamp");
     for (const auto& [key, value] : results) {
       if (key == "TimeStamp") continue;
       bool written_by_a_run = false;
