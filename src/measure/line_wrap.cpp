@@ -135,7 +135,7 @@ Window ScanWindow(std::string_view line, std::size_t begin, std::size_t chars_en
     window.starts &= (std::uint64_t{1} << available) - 1;
   } else {
     // A two-byte character that begins at the last byte ends one byte later.
-    window.next += (window.starts & leads) >> 63;
+    window.next += static_cast<std::size_t>((window.starts & leads) >> 63);
   }
   return window;
 }
