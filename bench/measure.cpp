@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "measure/char_ops.h"
+#include "measure/line_counts.h"
 #include "measure/line_wrap.h"
 #include "measure/measure_run.h"
 #include "measure/source_reader.h"
@@ -126,8 +126,8 @@ BENCHMARK(BM_Stage_Read)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_Stage_ReadAndCount(benchmark::State& state) {
   ReadEveryLine(state, [](std::string_view line) {
-    return static_cast<std::int64_t>(velto::measure::CountChars(line.data()) +
-                                     velto::measure::CountBlanks(line));
+    const velto::measure::LineCounts counts = velto::measure::CountCharactersAndBlanks(line);
+    return static_cast<std::int64_t>(counts.characters + counts.blanks);
   });
 }
 BENCHMARK(BM_Stage_ReadAndCount)->Unit(benchmark::kMillisecond)->UseRealTime();

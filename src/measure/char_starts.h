@@ -121,6 +121,27 @@ inline std::uint64_t LeadBits(const char* bytes) {
 #endif
 }
 
+// Bit i set when bytes[i] equals value; reads exactly 64 bytes.
+inline std::uint64_t EqualBits(const char* bytes, unsigned char value) {
+#if defined(VELTO_CHAR_STARTS_SSE2)
+  const __m128i wanted = _mm_set1_epi8(static_cast<char>(value));
+  std::uint64_t equal = 0;
+  for (unsigned i = 0; i < kBlockBytes / 16; ++i) {
+    __m128i block;
+    std::memcpy(&block, bytes + 16 * i, sizeof block);
+    equal |= std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, wanted)))}
+             << (16 * i);
+  }
+  return equal;
+#else
+  std::uint64_t equal = 0;
+  for (unsigned i = 0; i < kBlockBytes; ++i) {
+    equal |= std::uint64_t{static_cast<unsigned char>(bytes[i]) == value} << i;
+  }
+  return equal;
+#endif
+}
+
 // Bit i set for every trail byte of a block that begins at a character
 // boundary, given its lead bits. In a run of lead bytes that begins at an
 // even bit, the bytes after its even bits are trail bytes; in a run that

@@ -3,7 +3,7 @@
 #include <array>
 #include <cstring>
 
-#include "measure/char_ops.h"
+#include "measure/line_counts.h"
 #include "measure/line_wrap.h"
 #include "measure/source_reader.h"
 #include "platform/find.h"
@@ -25,8 +25,9 @@ bool WriteSize(const TextCounter& counter, const platform::FoundEntry& entry) {
 // a character of CRLF but not of the two sums without line ends.
 void AddSourceLine(TextCounter& counter, const LineWrapper& wrapper, std::string_view line,
                    MeasureSums& sums) {
-  const std::int64_t count = CountChars(line.data());
-  const std::int64_t blanks = CountBlanks(line);
+  const LineCounts line_counts = CountCharactersAndBlanks(line);
+  const std::int64_t count = line_counts.characters;
+  const std::int64_t blanks = line_counts.blanks;
   const std::int64_t line_end = std::memchr(line.data(), '\n', line.size()) != nullptr ? 1 : 0;
   sums.crlf += count;
   sums.no_crlf += count - line_end;
@@ -53,17 +54,7 @@ Paging ComputePaging(std::int64_t line_count, std::uint32_t page_length) {
           static_cast<std::int64_t>(remainder)};
 }
 
-std::uint32_t CountBlanks(std::string_view line) {
-  std::uint32_t blanks = 0;
-  const char* end = line.data() + line.size();
-  for (const char* p = line.data(); p < end && *p != '\0'; p = NextChar(p)) {
-    const auto byte = static_cast<unsigned char>(*p);
-    if (byte == 0x20 || (byte == 0x81 && p + 1 < end && static_cast<unsigned char>(p[1]) == 0x40)) {
-      ++blanks;
-    }
-  }
-  return blanks;
-}
+std::uint32_t CountBlanks(std::string_view line) { return CountCharactersAndBlanks(line).blanks; }
 
 int MeasureTarget(TextCounter& counter, const char* target) {
   if (!counter.profile().IsValid()) return 0;

@@ -29,7 +29,7 @@ struct Paging {
 Paging ComputePaging(std::int64_t line_count, std::uint32_t page_length);
 
 // Blanks of a line: spaces (0x20) and ideographic spaces (0x81 0x40), each
-// counted only where it begins a character.
+// counted only where it begins a character. line holds no NUL byte.
 std::uint32_t CountBlanks(std::string_view line);
 
 // Measures the temporary file of the counter when one exists, else target.
