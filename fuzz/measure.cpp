@@ -100,13 +100,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const bool target_measured = ReadString(status, "Temporary").empty();
   // A debug log named like the status file empties it in the middle of the
   // measurement, and with it the settings and the results written so far.
-  const bool log_empties_status = ReadString(status, "DebugLog") == "velto.ini";
+  const std::string log_name = ReadString(status, "DebugLog");
+  const bool log_empties_status = log_name == "velto.ini";
   const int page_setting = velto::platform::GetProfileInt(kSection, "PageLength", kAbsent, status.c_str());
   const auto page_length = static_cast<std::uint32_t>(page_setting == kAbsent ? 0 : page_setting);
 
   const int measured = GetDataStatus(target.c_str(), status.c_str());
   if (measured != 0 && measured != -1) velto::fuzz::Fail("GetDataStatus returned neither 0 nor -1");
-  if (folder.HoldsReplacementFile()) velto::fuzz::Fail("a profile update left its new file behind");
+  if (folder.HoldsReplacementFile(log_name)) {
+    velto::fuzz::Fail("a profile update left its new file behind");
+  }
   if (measured == 0 && !log_empties_status) {
     CheckResults(status, files.target.size(), target_measured, page_length);
   }

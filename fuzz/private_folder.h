@@ -39,11 +39,13 @@ class PrivateFolder {
 
   std::string Path(std::string_view name) const { return (root_ / name).string(); }
 
-  // Whether any leftover of an interrupted profile update is in the folder.
-  bool HoldsReplacementFile() const {
+  // Whether a leftover of a profile update (".velto-" and six characters)
+  // is in the folder; `other` is a name the input itself gave a file.
+  bool HoldsReplacementFile(std::string_view other = {}) const {
     std::error_code ignored;
     for (const auto& entry : std::filesystem::directory_iterator(root_, ignored)) {
-      if (entry.path().filename().string().starts_with(".velto-")) return true;
+      const std::string name = entry.path().filename().string();
+      if (name.size() == 13 && name.starts_with(".velto-") && name != other) return true;
     }
     return false;
   }
