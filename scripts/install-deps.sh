@@ -3,7 +3,7 @@
 # As root it runs apt-get; otherwise it prints the exact command to run.
 set -euo pipefail
 
-packages=(cmake make g++ clang pkg-config libicu-dev libgtest-dev libgmock-dev
+packages=(cmake make g++ clang libclang-rt-14-dev pkg-config libicu-dev libgtest-dev libgmock-dev
           libbenchmark-dev libcli11-dev)
 packages+=("$@")
 
