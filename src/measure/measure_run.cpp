@@ -36,6 +36,14 @@ void AddSourceLine(TextCounter& counter, const LineWrapper& wrapper, std::string
   sums.line_count += wrapper.CountDisplayLines(line);
 }
 
+// A debug log opened on the measured file or the status file would empty
+// it: the text being counted, or the host's settings and results.
+bool LogWouldOverwrite(TextCounter& counter, const char* measured) {
+  const char* log_path = counter.log().path();
+  return log_path[0] != '\0' &&
+         (platform::IsSameFile(log_path, measured) || platform::IsSameFile(log_path, counter.profile().path()));
+}
+
 bool WriteResults(const TextCounter& counter, const MeasureSums& sums) {
   const Paging paging = ComputePaging(sums.line_count, counter.page_length());
   const std::array<std::int64_t, kResultKeys.size()> values = {
@@ -78,6 +86,7 @@ int MeasureFile(TextCounter& counter, const char* path) {
 
   SourceLineReader reader(counter.char_set());
   if (!reader.Open(path)) return 0;
+  if (LogWouldOverwrite(counter, path)) counter.log().SetPath("");
   counter.log().LogTargetFile(path);
 
   const LineWrapper wrapper(counter.line_break_settings());

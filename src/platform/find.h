@@ -39,6 +39,10 @@ struct FoundEntry {
 // '*' or '?' matches the directory's entries in byte order.
 std::optional<FoundEntry> FindFirst(const char* path);
 
+// Whether two paths name one and the same existing file (through links and
+// different spellings alike). False when either names nothing.
+bool IsSameFile(const char* first, const char* second);
+
 // The local calendar time of a file time, in the process's local time zone
 // with the daylight rule of that date.
 CalendarTime FileTimeToLocalCalendar(const FileTime& time);

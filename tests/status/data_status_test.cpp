@@ -278,6 +278,22 @@ TEST(DebugLog, UnwritableLogChangesNoResult) {
   EXPECT_FALSE(std::filesystem::exists(box.Path("no")));
 }
 
+// A log naming the status file or the measured file would empty it as it
+// opens; the measurement runs without a log instead.
+TEST(DebugLog, LogNamingTheStatusFileOrTheTargetIsNotOpened) {
+  for (const char* log_name : {"status.ini", "target.txt"}) {
+    Sandbox box;
+    const std::string target = box.Write("target.txt", "abc\r\nde");
+    KeyValues settings = kManuscript;
+    settings.emplace_back("DebugLog", log_name);
+    const std::string status = box.Write("status.ini", StatusText(settings));
+    ASSERT_EQ(GetDataStatus(target.c_str(), status.c_str()), 0) << log_name;
+    ExpectCounts(status, {"7", "6", "5", "5", "2", "1", "2"});
+    EXPECT_EQ(ReadStatusSection(status)["LineLength"], "20") << log_name;
+    EXPECT_EQ(Sandbox::Read(target), "abc\r\nde") << log_name;
+  }
+}
+
 // ---------------------------------------------------------------------------
 // GetStatus: the file status, then the measurement.
 

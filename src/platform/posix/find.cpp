@@ -106,6 +106,12 @@ std::optional<FoundEntry> FindFirst(const char* path) {
   return EntryAt(path, name);
 }
 
+bool IsSameFile(const char* first, const char* second) {
+  struct stat a {};
+  struct stat b {};
+  return stat(first, &a) == 0 && stat(second, &b) == 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
 CalendarTime FileTimeToLocalCalendar(const FileTime& time) {
   // localtime_r need not notice a changed TZ by itself; tzset makes it do so.
   tzset();

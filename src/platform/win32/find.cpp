@@ -58,6 +58,21 @@ void CopyName(const char* name, PathBuffer& out) {
 
 }  // namespace
 
+bool IsSameFile(const char* first, const char* second) {
+  const auto identify = [](const char* path, BY_HANDLE_FILE_INFORMATION& info) {
+    const HANDLE file = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    const bool known = GetFileInformationByHandle(file, &info) != 0;
+    CloseHandle(file);
+    return known;
+  };
+  BY_HANDLE_FILE_INFORMATION a{};
+  BY_HANDLE_FILE_INFORMATION b{};
+  return identify(first, a) && identify(second, b) && a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
+         a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
+}
+
 std::optional<FoundEntry> FindFirst(const char* path) {
   WIN32_FIND_DATAA data;
   std::memset(&data, 0, sizeof data);
