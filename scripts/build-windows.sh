@@ -26,7 +26,7 @@ for arch in "${arches[@]}"; do
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-$arch.cmake" \
     -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-Release}" \
     -DVELTO_WERROR="${VELTO_WERROR:-OFF}" \
-    -DVELTO_BUILD_TESTS=OFF -DVELTO_BUILD_BENCH=OFF -DVELTO_BUILD_TOOLS=OFF >/dev/null
+    -DVELTO_BUILD_TESTS=OFF -DVELTO_BUILD_BENCH=OFF >/dev/null
   cmake --build "$root/$dir" -j"${JOBS:-2}" --target velto velto_windows_host
   echo "built $root/$dir/src/velto.dll ($arch)"
 done

@@ -137,6 +137,8 @@ struct UnopenableCase {
   const char* relative_path;
 };
 
+void PrintTo(const UnopenableCase& c, std::ostream* out) { *out << c.name; }
+
 class UnopenableLogTest : public ::testing::TestWithParam<UnopenableCase> {};
 
 TEST_P(UnopenableLogTest, FirstLogFailsThenLoggingIsOff) {

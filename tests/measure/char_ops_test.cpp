@@ -84,6 +84,8 @@ struct LengthCase {
   std::uint32_t bytes;
 };
 
+void PrintTo(const LengthCase& c, std::ostream* out) { *out << c.name; }
+
 class CountAndLengthTest : public ::testing::TestWithParam<LengthCase> {};
 
 TEST_P(CountAndLengthTest, CountsCharactersAndBytes) {
@@ -126,6 +128,8 @@ struct CopyCase {
   std::uint32_t n;
   std::string written;  // the bytes the copy must write, NUL padding included
 };
+
+void PrintTo(const CopyCase& c, std::ostream* out) { *out << c.name; }
 
 class CopyCharsTest : public ::testing::TestWithParam<CopyCase> {};
 
@@ -266,6 +270,8 @@ struct FindCase {
   const char* set;
   std::ptrdiff_t found;  // -1: none
 };
+
+void PrintTo(const FindCase& c, std::ostream* out) { *out << c.name; }
 
 class FindFirstOfTest : public ::testing::TestWithParam<FindCase> {};
 

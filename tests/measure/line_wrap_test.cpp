@@ -108,6 +108,8 @@ struct WrapCase {
   std::vector<std::string> lines;  // the expected display lines
 };
 
+void PrintTo(const WrapCase& c, std::ostream* out) { *out << c.name; }
+
 class LineLengthTenTest : public ::testing::TestWithParam<WrapCase> {};
 
 TEST_P(LineLengthTenTest, WrapsIntoTheseDisplayLines) {

@@ -49,6 +49,8 @@ struct LengthCase {
   std::uint32_t backoff_limit;
 };
 
+void PrintTo(const LengthCase& c, std::ostream* out) { *out << '"' << c.setting << '"'; }
+
 class CounterLineLengthTest : public ::testing::TestWithParam<LengthCase> {};
 
 TEST_P(CounterLineLengthTest, RaisesShortLinesAndDerivesTheBackoffLimit) {

@@ -98,6 +98,8 @@ struct PatternCase {
   const char* first;
 };
 
+void PrintTo(const PatternCase& c, std::ostream* out) { *out << c.pattern; }
+
 class FindPattern : public ::testing::TestWithParam<PatternCase> {
  protected:
   static void SetUpTestSuite() {

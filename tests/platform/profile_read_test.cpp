@@ -28,6 +28,8 @@ struct ReadCase {
   const char* expected;
 };
 
+void PrintTo(const ReadCase& c, std::ostream* out) { *out << c.name; }
+
 class ProfileRead : public ::testing::TestWithParam<ReadCase> {};
 
 TEST_P(ProfileRead, FindsTheValueOfTheFirstMatchingKey) {
@@ -107,6 +109,8 @@ struct IntCase {
   const char* value;  // nullptr: the key is absent
   int expected;
 };
+
+void PrintTo(const IntCase& c, std::ostream* out) { *out << c.name; }
 
 class ProfileInt : public ::testing::TestWithParam<IntCase> {};
 

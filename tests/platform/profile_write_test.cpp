@@ -37,6 +37,8 @@ struct WriteCase {
   const char* after;
 };
 
+void PrintTo(const WriteCase& c, std::ostream* out) { *out << c.name; }
+
 class ProfileWrite : public ::testing::TestWithParam<WriteCase> {};
 
 TEST_P(ProfileWrite, ChangesOnlyTheKey) {
@@ -125,6 +127,8 @@ struct RefusedCase {
   const char* key;
   const char* value;
 };
+
+void PrintTo(const RefusedCase& c, std::ostream* out) { *out << c.name; }
 
 class ProfileWriteRefused : public ::testing::TestWithParam<RefusedCase> {};
 

@@ -48,6 +48,8 @@ struct HandCase {
   Counts expected;
 };
 
+void PrintTo(const HandCase& c, std::ostream* out) { *out << c.name; }
+
 class HandCounted : public ::testing::TestWithParam<HandCase> {};
 
 TEST_P(HandCounted, WritesTheCountsAHostExpects) {
@@ -116,6 +118,8 @@ struct EncodingCase {
   const char* crlf;
   const char* no_crlf;
 };
+
+void PrintTo(const EncodingCase& c, std::ostream* out) { *out << c.name; }
 
 class EveryCharSet : public ::testing::TestWithParam<EncodingCase> {};
 

@@ -80,6 +80,10 @@ struct TimeCase {
   std::string out;
 };
 
+void PrintTo(const TimeCase& c, std::ostream* out) {
+  for (const std::string& arg : c.args) *out << arg << ' ';
+}
+
 class TimeCommandTest : public ::testing::TestWithParam<TimeCase> {};
 
 TEST_P(TimeCommandTest, ConvertsInTheZoneOfTZ) {
@@ -108,6 +112,8 @@ struct ErrorCase {
   int exit_status;
   const char* message;            // part of the one-line message
 };
+
+void PrintTo(const ErrorCase& c, std::ostream* out) { *out << c.label; }
 
 class ErrorTest : public ::testing::TestWithParam<ErrorCase> {};
 

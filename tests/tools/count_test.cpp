@@ -75,6 +75,8 @@ struct EncodingCase {
   bool detectable;        // whether auto finds it
 };
 
+void PrintTo(const EncodingCase& c, std::ostream* out) { *out << c.name; }
+
 class CountEncodingTest : public ::testing::TestWithParam<EncodingCase> {};
 
 TEST_P(CountEncodingTest, ForcedAndDetectedEncodingsGiveTheCountsOfTheText) {

@@ -25,6 +25,8 @@ struct DetectCase {
   tool::ByteOrderMark mark;
 };
 
+void PrintTo(const DetectCase& c, std::ostream* out) { *out << c.label; }
+
 class DetectEncodingTest : public ::testing::TestWithParam<DetectCase> {};
 
 TEST_P(DetectEncodingTest, ChoosesTheCharSet) {
