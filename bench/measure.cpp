@@ -13,7 +13,6 @@
 
 #include "measure/line_counts.h"
 #include "measure/line_wrap.h"
-#include "measure/measure_run.h"
 #include "measure/source_reader.h"
 #include "support/japanese_text.h"
 #include "velto.h"
@@ -109,11 +108,11 @@ template <typename PerLine>
 void ReadEveryLine(benchmark::State& state, PerLine per_line) {
   char line[velto::measure::kReadBufferLimit];
   for (auto _ : state) {
-    velto::measure::SourceLineReader reader(0);
+    velto::measure::SourceLineReader reader(velto::CharSet::kShiftJis);
     if (!reader.Open(Files().shift_jis_path.c_str())) state.SkipWithError("open failed");
     std::size_t length = 0;
     std::int64_t sum = 0;
-    while (reader.ReadSourceLine(line, length) != 0) sum += per_line(std::string_view(line, length));
+    while (reader.ReadSourceLine(line, length)) sum += per_line(std::string_view(line, length));
     benchmark::DoNotOptimize(sum);
   }
   state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(Files().shift_jis_size));
@@ -133,13 +132,9 @@ void BM_Stage_ReadAndCount(benchmark::State& state) {
 BENCHMARK(BM_Stage_ReadAndCount)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_Stage_ReadAndWrap(benchmark::State& state) {
-  velto::measure::LineBreakSettings settings;
-  settings.line_length = 20;
-  settings.backoff_limit = 5;
-  settings.no_top = velto::testing::kCommonNoTop;
-  settings.hang = velto::testing::kCommonNoTopHang;
-  settings.no_end = velto::testing::kCommonNoEnd;
-  const velto::measure::LineWrapper wrapper(settings);
+  const velto::measure::LineWrapper wrapper(velto::measure::LineBreakRules{
+      20, 5, velto::testing::kCommonNoTopNoHang, velto::testing::kCommonNoTopHang,
+      velto::testing::kCommonNoEnd});
   ReadEveryLine(state, [&wrapper](std::string_view line) {
     return static_cast<std::int64_t>(wrapper.CountDisplayLines(line));
   });

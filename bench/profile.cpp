@@ -48,22 +48,21 @@ class StatusFolder {
   std::string target_;
 };
 
-void BM_GetProfileString(benchmark::State& state) {
+void BM_ReadProfileValue(benchmark::State& state) {
   const StatusFolder folder;
   char value[260];
   for (auto _ : state) {
-    benchmark::DoNotOptimize(velto::platform::GetProfileString(
-        "GetStatus", "ModCount", "NOVALUE", value, sizeof value, folder.status()));
+    benchmark::DoNotOptimize(velto::platform::ReadProfileValue(folder.status(), "GetStatus", "ModCount", "NOVALUE", value, sizeof value));
   }
 }
-BENCHMARK(BM_GetProfileString);
+BENCHMARK(BM_ReadProfileValue);
 
 void BM_ReadInt(benchmark::State& state) {
   const StatusFolder folder;
   const velto::status::StatusProfile profile(folder.status());
   std::int32_t value = 0;
   for (auto _ : state) {
-    benchmark::DoNotOptimize(profile.ReadInt(velto::status::kSection, "LineLength", value));
+    benchmark::DoNotOptimize(profile.ReadInt("LineLength", value));
   }
 }
 BENCHMARK(BM_ReadInt);
@@ -75,7 +74,7 @@ void BM_WriteInt(benchmark::State& state) {
   const velto::status::StatusProfile profile(folder.status());
   std::int64_t value = 0;
   for (auto _ : state) {
-    benchmark::DoNotOptimize(profile.WriteInt(velto::status::kSection, "Size", ++value));
+    benchmark::DoNotOptimize(profile.WriteInt("Size", ++value));
   }
 }
 BENCHMARK(BM_WriteInt);
@@ -88,7 +87,7 @@ void BM_WriteSevenResults(benchmark::State& state) {
   std::int64_t values[7] = {};
   for (auto _ : state) {
     for (std::int64_t& value : values) ++value;
-    benchmark::DoNotOptimize(profile.WriteInts(velto::status::kSection, keys, values));
+    benchmark::DoNotOptimize(profile.WriteInts(keys, values));
   }
 }
 BENCHMARK(BM_WriteSevenResults);

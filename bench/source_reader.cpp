@@ -76,11 +76,11 @@ void ReadWithReader(benchmark::State& state, std::size_t index) {
   const Workspace& files = Files();
   char line[velto::measure::kReadBufferLimit];
   for (auto _ : state) {
-    velto::measure::SourceLineReader reader(kEncodings[index].char_set);
+    velto::measure::SourceLineReader reader(static_cast<velto::CharSet>(kEncodings[index].char_set));
     if (!reader.Open(files.paths[index].c_str())) std::abort();
     std::size_t length = 0;
     std::size_t total = 0;
-    while (reader.ReadSourceLine(line, length) != 0) total += length;
+    while (reader.ReadSourceLine(line, length)) total += length;
     benchmark::DoNotOptimize(total);
   }
   state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(files.contents[index].size()));

@@ -44,14 +44,14 @@ Files Split(std::string_view input) {
 }
 
 std::int64_t ReadResult(const std::string& status, const char* key) {
-  const int value = velto::platform::GetProfileInt(kSection, key, kAbsent, status.c_str());
+  const int value = velto::platform::ReadProfileInt(status.c_str(), kSection, key, kAbsent);
   if (value == kAbsent) velto::fuzz::Fail("a result key is missing after a successful measurement");
   return value;
 }
 
 std::string ReadString(const std::string& status, const char* key) {
   char value[260] = {};
-  velto::platform::GetProfileString(kSection, key, "", value, sizeof value, status.c_str());
+  velto::platform::ReadProfileValue(status.c_str(), kSection, key, "", value, sizeof value);
   return value;
 }
 
@@ -102,7 +102,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // measurement, and with it the settings and the results written so far.
   const std::string log_name = ReadString(status, "DebugLog");
   const bool log_empties_status = log_name == "velto.ini";
-  const int page_setting = velto::platform::GetProfileInt(kSection, "PageLength", kAbsent, status.c_str());
+  const int page_setting = velto::platform::ReadProfileInt(status.c_str(), kSection, "PageLength", kAbsent);
   const auto page_length = static_cast<std::uint32_t>(page_setting == kAbsent ? 0 : page_setting);
 
   const int measured = GetDataStatus(target.c_str(), status.c_str());

@@ -173,22 +173,20 @@ void CheckReadsBack(const std::string& path, std::size_t file_size, const char* 
   const std::string expected(ini::Unquote(ini::TrimBlanks(value)));
   std::string out(file_size + 1, '\0');
   const std::size_t count =
-      velto::platform::GetProfileString(section, key, "\x01", out.data(), out.size(), path.c_str());
+      velto::platform::ReadProfileValue(path.c_str(), section, key, "\x01", out.data(), out.size());
   if (std::string_view(out.data(), count) != expected) Fail("a written value does not read back");
 }
 
-// One write of one or more entries; returns whether it was made.
+// One update of one or more entries; returns whether it was made.
 bool Write(const std::string& path, const char* section,
            const std::vector<velto::platform::ProfileEntry>& entries) {
-  return entries.size() == 1
-             ? velto::platform::WriteProfileString(section, entries[0].key, entries[0].value, path.c_str())
-             : velto::platform::WriteProfileStrings(section, entries, path.c_str());
+  return velto::platform::UpdateProfileValues(path.c_str(), section, entries);
 }
 
 void CheckedSingleWrite(const std::string& path, const char* section, const char* key,
                         const char* value) {
   const std::string before = ReadFile(path);
-  const bool written = velto::platform::WriteProfileString(section, key, value, path.c_str());
+  const bool written = Write(path, section, {{key, value}});
   const std::string after = ReadFile(path);
   if (!written) {
     if (after != before) Fail("a refused write changed the file");
@@ -207,8 +205,7 @@ void CheckedGroupWrite(const std::string& path, const char* section,
   velto::fuzz::WriteFile(copy, before);
   bool each_written = true;
   for (const auto& entry : entries) {
-    each_written = velto::platform::WriteProfileString(section, entry.key, entry.value, copy.c_str()) &&
-                   each_written;
+    each_written = Write(copy, section, {entry}) && each_written;
   }
   const bool written = Write(path, section, entries);
   const std::string after = ReadFile(path);
@@ -225,7 +222,7 @@ void CheckedRead(const std::string& path, unsigned kind, const char* section, co
   const auto out = std::make_unique<char[]>(size);  // exactly size bytes
   const char* def = (kind & 0x80u) != 0 ? nullptr : "default";
   const std::size_t count =
-      velto::platform::GetProfileString(section, key, def, out.get(), size, path.c_str());
+      velto::platform::ReadProfileValue(path.c_str(), section, key, def, out.get(), size);
   if (size == 0 ? count != 0 : (count >= size || out[count] != '\0')) {
     Fail("a read overran its buffer or lost its terminator");
   }
@@ -258,7 +255,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string value(TakeField(ops));
     switch (kind % 4) {
       case 0: CheckedRead(path, kind, section.c_str(), key.c_str()); break;
-      case 1: velto::platform::GetProfileInt(section.c_str(), key.c_str(), -9999, path.c_str()); break;
+      case 1: velto::platform::ReadProfileInt(path.c_str(), section.c_str(), key.c_str(), -9999); break;
       case 2: CheckedSingleWrite(path, section.c_str(), key.c_str(), value.c_str()); break;
       default:
         CheckedGroupWrite(path, section.c_str(),

@@ -12,38 +12,37 @@ namespace {
 struct Row {
   std::string name;
   std::string encoding;
-  MeasureResults results;
+  Counts counts;
   std::int64_t last_page_lines = 0;
 };
 
-std::string JsonLine(const Measurement& m, std::int64_t last_page_lines,
-                     const MeasureSettings& settings) {
-  const MeasureResults& r = m.results;
+std::string JsonLine(const Measurement& m, std::int64_t last_page_lines, const Settings& layout) {
+  const Counts& r = m.counts;
   std::string line = "{\"file\":" + JsonString(m.input.display_name);
   line += ",\"encoding\":" + JsonString(EncodingName(m.input.char_set));
-  line += ",\"char_set\":" + std::to_string(m.input.char_set);
+  line += ",\"char_set\":" + std::to_string(static_cast<std::int32_t>(m.input.char_set));
   line += std::string(",\"detected\":") + (m.input.detected ? "true" : "false");
   line += ",\"bytes\":" + std::to_string(m.input.bytes);
   line += ",\"chars_with_line_ends\":" + std::to_string(r.crlf);
-  line += ",\"chars\":" + std::to_string(r.nocrlf);
-  line += ",\"chars_without_blanks\":" + std::to_string(r.nocrlf_noblank);
+  line += ",\"chars\":" + std::to_string(r.no_crlf);
+  line += ",\"chars_without_blanks\":" + std::to_string(r.no_crlf_no_blank);
   line += ",\"display_lines\":" + std::to_string(r.line_count);
   line += ",\"pages\":" + std::to_string(r.page_count);
   line += ",\"last_page_lines\":" + std::to_string(last_page_lines);
   line += ",\"mod_count\":" + std::to_string(r.mod_count);
-  line += ",\"line_length\":" + std::to_string(settings.line_length);
-  line += ",\"page_length\":" + std::to_string(settings.page_length);
+  line += ",\"line_length\":" + std::to_string(layout.line_length);
+  line += ",\"page_length\":" + std::to_string(layout.page_length);
   line += "}";
   return line;
 }
 
 std::vector<std::string> Cells(const Row& row) {
-  const MeasureResults& r = row.results;
+  const Counts& r = row.counts;
   return {row.name,
           row.encoding,
           std::to_string(r.crlf),
-          std::to_string(r.nocrlf),
-          std::to_string(r.nocrlf_noblank),
+          std::to_string(r.no_crlf),
+          std::to_string(r.no_crlf_no_blank),
           std::to_string(r.line_count),
           std::to_string(r.page_count),
           std::to_string(row.last_page_lines)};
@@ -53,11 +52,11 @@ Row Total(const std::vector<Row>& rows) {
   Row total;
   total.name = "total";
   for (const Row& row : rows) {
-    total.results.crlf += row.results.crlf;
-    total.results.nocrlf += row.results.nocrlf;
-    total.results.nocrlf_noblank += row.results.nocrlf_noblank;
-    total.results.line_count += row.results.line_count;
-    total.results.page_count += row.results.page_count;
+    total.counts.crlf += row.counts.crlf;
+    total.counts.no_crlf += row.counts.no_crlf;
+    total.counts.no_crlf_no_blank += row.counts.no_crlf_no_blank;
+    total.counts.line_count += row.counts.line_count;
+    total.counts.page_count += row.counts.page_count;
     total.last_page_lines += row.last_page_lines;
   }
   return total;
@@ -83,17 +82,18 @@ void PrintTable(const std::vector<Row>& rows, const std::string& layout, std::os
 
 int RunCount(const CountOptions& options, std::ostream& out) {
   const MeasureSettings settings = ResolveSettings(options.layout);
-  Measurer measurer(settings);
+  const Settings& layout = settings.layout;
+  FileMeasurer measurer(settings);
   std::vector<Row> rows;
   int status = kExitOk;
   for (const std::string& name : options.files) {
     try {
       const Measurement m = measurer.Measure(name);
-      const std::int64_t last_page = LastPageLines(m.results, settings.page_length);
+      const std::int64_t last_page = LastPageLines(m.counts, layout.page_length);
       if (options.json) {
-        out << JsonLine(m, last_page, settings) << '\n' << std::flush;
+        out << JsonLine(m, last_page, layout) << '\n' << std::flush;
       } else {
-        rows.push_back({name, EncodingLabel(m.input), m.results, last_page});
+        rows.push_back({name, EncodingLabel(m.input), m.counts, last_page});
       }
     } catch (const ToolError& error) {
       // One bad file does not stop the others; a bad command line does.
@@ -102,7 +102,7 @@ int RunCount(const CountOptions& options, std::ostream& out) {
       status = kExitFailure;
     }
   }
-  if (!options.json && !rows.empty()) PrintTable(rows, DescribeLayout(settings, options.layout), out);
+  if (!options.json && !rows.empty()) PrintTable(rows, DescribeLayout(layout, options.layout), out);
   return status;
 }
 

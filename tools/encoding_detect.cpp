@@ -1,6 +1,5 @@
 #include "encoding_detect.h"
 
-#include "settings.h"
 #include "transcode.h"
 
 namespace velto::tool {
@@ -57,7 +56,7 @@ Score ScoreShiftJis(std::string_view text) {
   for (std::size_t i = 0; i < text.size(); ++i) {
     const auto lead = static_cast<unsigned char>(text[i]);
     if (lead < 0x80 || InRange(lead, 0xA1, 0xDF)) continue;  // ASCII, half-width katakana
-    if (!(InRange(lead, 0x81, 0x9F) || InRange(lead, 0xE0, 0xFC))) {
+    if (!sjis::IsLeadByte(lead)) {
       ++score.errors;
       continue;
     }
@@ -102,11 +101,13 @@ Score ScoreEucJp(std::string_view text) {
   return score;
 }
 
-std::int32_t ChooseShiftJisOrEucJp(std::string_view text) {
-  const Score sjis = ScoreShiftJis(text);
+CharSet ChooseShiftJisOrEucJp(std::string_view text) {
+  const Score shift_jis = ScoreShiftJis(text);
   const Score euc = ScoreEucJp(text);
-  if (euc.errors != sjis.errors) return euc.errors < sjis.errors ? kCharSetEucJp : kCharSetShiftJis;
-  return euc.kana > sjis.kana ? kCharSetEucJp : kCharSetShiftJis;
+  if (euc.errors != shift_jis.errors) {
+    return euc.errors < shift_jis.errors ? CharSet::kEucJp : CharSet::kShiftJis;
+  }
+  return euc.kana > shift_jis.kana ? CharSet::kEucJp : CharSet::kShiftJis;
 }
 
 }  // namespace
@@ -114,16 +115,16 @@ std::int32_t ChooseShiftJisOrEucJp(std::string_view text) {
 DetectedEncoding DetectEncoding(std::string_view prefix) {
   switch (FindByteOrderMark(prefix)) {
     case ByteOrderMark::kUtf8:
-      return {kCharSetUtf8, ByteOrderMark::kUtf8};
+      return {CharSet::kUtf8, ByteOrderMark::kUtf8};
     case ByteOrderMark::kUtf16LittleEndian:
-      return {kCharSetUtf16, ByteOrderMark::kUtf16LittleEndian};
+      return {CharSet::kUtf16, ByteOrderMark::kUtf16LittleEndian};
     case ByteOrderMark::kUtf16BigEndian:
-      return {kCharSetUtf16, ByteOrderMark::kUtf16BigEndian};
+      return {CharSet::kUtf16, ByteOrderMark::kUtf16BigEndian};
     case ByteOrderMark::kNone:
       break;
   }
-  if (HasIso2022JpEscape(prefix)) return {kCharSetIso2022Jp, ByteOrderMark::kNone};
-  if (LooksLikeUtf8(prefix)) return {kCharSetUtf8, ByteOrderMark::kNone};
+  if (HasIso2022JpEscape(prefix)) return {CharSet::kIso2022Jp, ByteOrderMark::kNone};
+  if (LooksLikeUtf8(prefix)) return {CharSet::kUtf8, ByteOrderMark::kNone};
   return {ChooseShiftJisOrEucJp(prefix), ByteOrderMark::kNone};
 }
 

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "velto/measure.hpp"
+
 namespace velto::tool {
 
 // How much of a file the guess looks at.
@@ -15,7 +17,7 @@ inline constexpr std::size_t kDetectionPrefixBytes = 64 * 1024;
 enum class ByteOrderMark { kNone, kUtf8, kUtf16LittleEndian, kUtf16BigEndian };
 
 struct DetectedEncoding {
-  std::int32_t char_set = 0;
+  CharSet char_set = CharSet::kShiftJis;
   ByteOrderMark mark = ByteOrderMark::kNone;
 };
 

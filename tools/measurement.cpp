@@ -5,36 +5,26 @@
 
 namespace velto::tool {
 
-Measurement Measurer::Measure(const std::string& name) {
+Measurement FileMeasurer::Measure(const std::string& name) {
   Measurement measurement;
-  measurement.input = PrepareInput(name, settings_.char_set, folder_, stdin_taken_);
-  status_.Write(settings_, measurement.input.char_set);
+  measurement.input = PrepareInput(name, settings_.char_set, stdin_taken_);
+  Result result;
   {
     const ProgressIndicator progress(name, measurement.input.bytes);
-    if (!status_.Measure(measurement.input.path)) {
-      throw ToolError("cannot measure " + name + ": the library reported a failure");
-    }
+    result = MeasureInput(measurer_, measurement.input);
   }
-  measurement.results = status_.ReadResults();
+  if (!result.ok()) throw ToolError("cannot measure " + name + ": " + std::string(Describe(result.failure)));
+  measurement.counts = result.counts;
   return measurement;
 }
 
-namespace {
-
-// The library compares both lengths as unsigned numbers; a negative value
-// from a status file is shown as the number it acts as.
-std::string AsUnsigned(std::int32_t value) { return std::to_string(static_cast<std::uint32_t>(value)); }
-
-}  // namespace
-
-std::string DescribeLayout(const MeasureSettings& settings, const LayoutOptions& options) {
-  std::string text = settings.line_length == 0
+std::string DescribeLayout(const Settings& layout, const LayoutOptions& options) {
+  std::string text = layout.line_length == 0
                          ? std::string("no wrapping")
-                         : AsUnsigned(settings.line_length) + " characters per line";
-  text += settings.page_length == 0 ? std::string(", no paging")
-                                    : ", " + AsUnsigned(settings.page_length) + " lines per page";
-  const KinsokuSets& sets = settings.sets;
-  if (sets.no_top_no_hang.empty() && sets.no_top_hang.empty() && sets.no_end.empty()) {
+                         : std::to_string(layout.line_length) + " characters per line";
+  text += layout.page_length == 0 ? std::string(", no paging")
+                                  : ", " + std::to_string(layout.page_length) + " lines per page";
+  if (layout.no_top_no_hang.empty() && layout.no_top_hang.empty() && layout.no_end.empty()) {
     text += ", no kinsoku";
   } else if (options.status_file && !options.no_top && !options.hang && !options.no_end) {
     text += ", kinsoku of the status file";
@@ -46,10 +36,9 @@ std::string DescribeLayout(const MeasureSettings& settings, const LayoutOptions&
   return text;
 }
 
-std::int64_t LastPageLines(const MeasureResults& results, std::int32_t page_length) {
-  if (results.page_count == 0) return 0;
-  return results.mod_count != 0 ? results.mod_count
-                                : static_cast<std::int64_t>(static_cast<std::uint32_t>(page_length));
+std::int64_t LastPageLines(const Counts& counts, std::uint32_t page_length) {
+  if (counts.page_count == 0) return 0;
+  return counts.mod_count != 0 ? counts.mod_count : static_cast<std::int64_t>(page_length);
 }
 
 std::string EncodingLabel(const MeasuredInput& input) {

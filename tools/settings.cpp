@@ -6,32 +6,32 @@
 #include <cstdlib>
 #include <limits>
 
-#include "platform/path.h"
-#include "status/status_profile.h"
 #include "tool_error.h"
 #include "transcode.h"
 
 namespace velto::tool {
 namespace {
 
-// A status value holds at most this many bytes (the profile's 260-byte
-// buffer less its terminator).
-constexpr std::size_t kMaxSetBytes = platform::kPathBufferSize - 1;
+// A set given on the command line could also be written into a status file,
+// whose values hold at most 259 bytes.
+constexpr std::size_t kMaxSetBytes = 259;
+// The numbers --encoding takes: the CharSet numbers of a status file.
+constexpr std::int64_t kCharSetNumbers = 8;
 
 struct EncodingEntry {
   std::string_view name;
-  std::int32_t char_set;
+  CharSet char_set;
 };
 
 constexpr std::array<EncodingEntry, 7> kEncodings{{
-    {"sjis", kCharSetShiftJis},
-    {"utf-16", kCharSetUtf16},
-    {"euc-jp", kCharSetEucJp},
-    {"iso-2022-jp", kCharSetIso2022Jp},
-    {"utf-7", kCharSetUtf7},
-    {"utf-8", kCharSetUtf8},
+    {"sjis", CharSet::kShiftJis},
+    {"utf-16", CharSet::kUtf16},
+    {"euc-jp", CharSet::kEucJp},
+    {"iso-2022-jp", CharSet::kIso2022Jp},
+    {"utf-7", CharSet::kUtf7},
+    {"utf-8", CharSet::kUtf8},
     // CharSet 1 and 7 are aliases of 0 and 2; a name for them is not needed.
-    {"shift-jis", kCharSetShiftJis},
+    {"shift-jis", CharSet::kShiftJis},
 }};
 
 std::string ConvertDefault(std::string_view utf8) {
@@ -55,81 +55,62 @@ bool ParseWholeNumber(std::string_view text, std::int64_t& value) {
 
 std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
 
-// The settings a host's status file carries; absent keys take the library's
-// own defaults (0, empty), just as they would for that host.
+// The settings a host's status file carries, read as the library reads them
+// for that host (LineLength 1 to 9 counts as 10, absent keys are 0 or empty).
 MeasureSettings ReadStatusFile(const std::string& path) {
-  status::StatusProfile profile;
-  if (profile.Open(path.c_str()) == 0) {
-    throw UsageError("--status: cannot find status file " + Quoted(path));
-  }
-  MeasureSettings settings;
-  const auto read_int = [&profile](const char* key) {
-    std::int32_t value = 0;
-    profile.ReadInt(status::kSection, key, value);
-    return value;
-  };
-  const auto read_string = [&profile](const char* key) {
-    platform::PathBuffer value{};
-    profile.ReadString(status::kSection, key, value);
-    return std::string(value);
-  };
-  settings.line_length = read_int("LineLength");
-  // The library raises 1 to 9 to 10; showing the raised value keeps the
-  // heading true, and measures the same.
-  if (settings.line_length >= 1 && settings.line_length <= 9) settings.line_length = 10;
-  settings.page_length = read_int("PageLength");
-  settings.char_set = read_int("CharSet");
-  settings.sets.no_top_no_hang = read_string("NoTop_NoHang");
-  settings.sets.no_top_hang = read_string("NoTop_Hang");
-  settings.sets.no_end = read_string("NoEnd");
-  return settings;
+  const std::optional<Settings> settings = ReadStatusSettings(path);
+  if (!settings) throw UsageError("--status: cannot find status file " + Quoted(path));
+  return {*settings, settings->char_set};
 }
 
 }  // namespace
 
-const KinsokuSets& DefaultKinsokuSets() {
-  static const KinsokuSets sets{ConvertDefault(kDefaultNoTopNoHangUtf8),
-                                ConvertDefault(kDefaultNoTopHangUtf8),
-                                ConvertDefault(kDefaultNoEndUtf8)};
-  return sets;
+const Settings& DefaultLayout() {
+  static const Settings layout = [] {
+    Settings settings;
+    settings.line_length = kDefaultLineLength;
+    settings.page_length = kDefaultPageLength;
+    settings.no_top_no_hang = ConvertDefault(kDefaultNoTopNoHangUtf8);
+    settings.no_top_hang = ConvertDefault(kDefaultNoTopHangUtf8);
+    settings.no_end = ConvertDefault(kDefaultNoEndUtf8);
+    return settings;
+  }();
+  return layout;
 }
 
-std::optional<std::int32_t> ParseEncoding(std::string_view text) {
+std::optional<CharSet> ParseEncoding(std::string_view text) {
   if (text == "auto") return std::nullopt;
   for (const EncodingEntry& entry : kEncodings) {
     if (entry.name == text) return entry.char_set;
   }
   std::int64_t number = 0;
-  if (ParseWholeNumber(text, number) && number >= 0 && number < kCharSetCount) {
-    return static_cast<std::int32_t>(number);
+  if (ParseWholeNumber(text, number) && number >= 0 && number < kCharSetNumbers) {
+    return static_cast<CharSet>(number);
   }
   throw UsageError("--encoding: unknown encoding " + Quoted(text) +
                    " (auto, sjis, utf-16, euc-jp, iso-2022-jp, utf-7, utf-8 or 0 to 7)");
 }
 
-std::string_view EncodingName(std::int32_t char_set) {
+std::string_view EncodingName(CharSet char_set) {
   switch (char_set) {
-    case 0:
-    case 1:
-      return "sjis";
-    case 2:
-    case 7:
+    case CharSet::kUtf16:
+    case CharSet::kUtf16Too:
       return "utf-16";
-    case kCharSetEucJp:
+    case CharSet::kEucJp:
       return "euc-jp";
-    case kCharSetIso2022Jp:
+    case CharSet::kIso2022Jp:
       return "iso-2022-jp";
-    case kCharSetUtf7:
+    case CharSet::kUtf7:
       return "utf-7";
-    case kCharSetUtf8:
+    case CharSet::kUtf8:
       return "utf-8";
     default:
-      // The library reads any other CharSet as Shift-JIS.
+      // 0, 1, and any other number, which the library reads as Shift-JIS.
       return "sjis";
   }
 }
 
-std::int32_t ParseLineLength(std::string_view text) {
+std::uint32_t ParseLineLength(std::string_view text) {
   std::int64_t value = 0;
   if (!ParseWholeNumber(text, value) || value < 0 ||
       value > std::numeric_limits<std::int32_t>::max()) {
@@ -141,16 +122,16 @@ std::int32_t ParseLineLength(std::string_view text) {
     throw UsageError("--line-length: " + std::string(text) +
                      " is too short; use 0 (no wrapping) or 10 and more");
   }
-  return static_cast<std::int32_t>(value);
+  return static_cast<std::uint32_t>(value);
 }
 
-std::int32_t ParsePageLength(std::string_view text) {
+std::uint32_t ParsePageLength(std::string_view text) {
   std::int64_t value = 0;
   if (!ParseWholeNumber(text, value) || value < 0 ||
       value > std::numeric_limits<std::int32_t>::max()) {
     throw UsageError("--page-length: " + Quoted(text) + " is not a line count (0 for no paging)");
   }
-  return static_cast<std::int32_t>(value);
+  return static_cast<std::uint32_t>(value);
 }
 
 std::string ParseCharacterSet(std::string_view option, std::string_view utf8) {
@@ -174,18 +155,15 @@ std::string ParseCharacterSet(std::string_view option, std::string_view utf8) {
 }
 
 MeasureSettings ResolveSettings(const LayoutOptions& options) {
-  MeasureSettings settings;
-  if (options.status_file) {
-    settings = ReadStatusFile(*options.status_file);
-  } else {
-    settings.sets = DefaultKinsokuSets();
-  }
-  if (options.no_kinsoku) settings.sets = KinsokuSets{};
-  if (options.line_length) settings.line_length = ParseLineLength(*options.line_length);
-  if (options.page_length) settings.page_length = ParsePageLength(*options.page_length);
-  if (options.no_top) settings.sets.no_top_no_hang = ParseCharacterSet("--no-top", *options.no_top);
-  if (options.hang) settings.sets.no_top_hang = ParseCharacterSet("--hang", *options.hang);
-  if (options.no_end) settings.sets.no_end = ParseCharacterSet("--no-end", *options.no_end);
+  MeasureSettings settings{DefaultLayout(), std::nullopt};
+  if (options.status_file) settings = ReadStatusFile(*options.status_file);
+  Settings& layout = settings.layout;
+  if (options.no_kinsoku) layout.no_top_no_hang = layout.no_top_hang = layout.no_end = "";
+  if (options.line_length) layout.line_length = ParseLineLength(*options.line_length);
+  if (options.page_length) layout.page_length = ParsePageLength(*options.page_length);
+  if (options.no_top) layout.no_top_no_hang = ParseCharacterSet("--no-top", *options.no_top);
+  if (options.hang) layout.no_top_hang = ParseCharacterSet("--hang", *options.hang);
+  if (options.no_end) layout.no_end = ParseCharacterSet("--no-end", *options.no_end);
   // Without --encoding: the status file's CharSet, else detection.
   if (options.encoding) settings.char_set = ParseEncoding(*options.encoding);
   return settings;

@@ -8,12 +8,14 @@
 #include <string>
 #include <string_view>
 
+#include "velto/measure.hpp"
+
 namespace velto::tool {
 
 // The 400-character manuscript page the tool measures by when nothing else
 // is asked for.
-inline constexpr std::int32_t kDefaultLineLength = 20;
-inline constexpr std::int32_t kDefaultPageLength = 20;
+inline constexpr std::uint32_t kDefaultLineLength = 20;
+inline constexpr std::uint32_t kDefaultPageLength = 20;
 
 // Built-in kinsoku classes, as UTF-8 text: the characters of the W3C
 // Japanese layout classes that code page 932 can express.
@@ -28,16 +30,10 @@ inline constexpr std::string_view kDefaultNoTopHangUtf8 = "、。，．､｡,."
 // May not end a line (opening brackets).
 inline constexpr std::string_view kDefaultNoEndUtf8 = "「『（［｛〔〈《【‘“〝｢([{";
 
-// The three line-break classes as code page 932 strings.
-struct KinsokuSets {
-  std::string no_top_no_hang;
-  std::string no_top_hang;
-  std::string no_end;
-};
-
-// The built-in classes converted to code page 932 (converted once; a
-// character that would not convert is a defect of the tool and aborts).
-const KinsokuSets& DefaultKinsokuSets();
+// The manuscript page with the built-in classes converted to code page 932
+// (converted once; a character that would not convert is a defect of the
+// tool and aborts).
+const Settings& DefaultLayout();
 
 // What the command line says about the layout; every field is the text the
 // user typed (UTF-8), unset when the option was not given.
@@ -52,22 +48,11 @@ struct LayoutOptions {
   std::optional<std::string> encoding;
 };
 
-// CharSet numbers of the library.
-inline constexpr std::int32_t kCharSetShiftJis = 0;
-inline constexpr std::int32_t kCharSetUtf16 = 2;
-inline constexpr std::int32_t kCharSetEucJp = 3;
-inline constexpr std::int32_t kCharSetIso2022Jp = 4;
-inline constexpr std::int32_t kCharSetUtf7 = 5;
-inline constexpr std::int32_t kCharSetUtf8 = 6;
-inline constexpr std::int32_t kCharSetCount = 8;
-
-// The settings written into the private status file.
+// The settings of a count: the layout, and the encoding files are read in;
+// unset means: detect it for each file.
 struct MeasureSettings {
-  std::int32_t line_length = kDefaultLineLength;
-  std::int32_t page_length = kDefaultPageLength;
-  KinsokuSets sets;
-  // The CharSet to measure by; unset means: detect it for each file.
-  std::optional<std::int32_t> char_set;
+  Settings layout;
+  std::optional<CharSet> char_set;
 };
 
 // Combines the options with the defaults (or with the user's status file
@@ -77,16 +62,16 @@ MeasureSettings ResolveSettings(const LayoutOptions& options);
 
 // "auto" gives nullopt; a name or a number 0 to 7 gives the CharSet.
 // Throws a usage ToolError for anything else.
-std::optional<std::int32_t> ParseEncoding(std::string_view text);
+std::optional<CharSet> ParseEncoding(std::string_view text);
 
 // The name the tool shows for a CharSet ("sjis", "utf-16", ...).
-std::string_view EncodingName(std::int32_t char_set);
+std::string_view EncodingName(CharSet char_set);
 
 // A line length the library takes as given: 0 (no wrapping) or 10 and
 // more. Throws a usage ToolError otherwise.
-std::int32_t ParseLineLength(std::string_view text);
+std::uint32_t ParseLineLength(std::string_view text);
 // Display lines per page: 0 (no paging) or more. Throws a usage ToolError otherwise.
-std::int32_t ParsePageLength(std::string_view text);
+std::uint32_t ParsePageLength(std::string_view text);
 // A kinsoku set given in UTF-8, converted to code page 932; option names the
 // option for the message. Throws a usage ToolError for a character that
 // has no code page 932 form or a set that does not fit a status value.

@@ -3,11 +3,7 @@
 #include <string>
 
 #include "commands.h"
-#include "measure/line_wrap.h"
-#include "measure/source_reader.h"
-#include "measure/text_counter.h"
 #include "measurement.h"
-#include "platform/codepage.h"
 #include "text_output.h"
 #include "tool_error.h"
 #include "transcode.h"
@@ -15,17 +11,10 @@
 namespace velto::tool {
 namespace {
 
-bool IsLeadByte(unsigned char byte) { return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC); }
-
-// Bytes of the character at pos: two for a lead byte with a byte after it.
-std::size_t CharLength(std::string_view text, std::size_t pos) {
-  return IsLeadByte(static_cast<unsigned char>(text[pos])) && pos + 1 < text.size() ? 2 : 1;
-}
-
 // Where the last character of text begins.
 std::size_t LastCharStart(std::string_view text) {
   std::size_t last = 0;
-  for (std::size_t pos = 0; pos < text.size(); pos += CharLength(text, pos)) last = pos;
+  for (std::size_t pos = 0; pos < text.size(); pos += sjis::CharLength(text, pos)) last = pos;
   return last;
 }
 
@@ -34,11 +23,8 @@ std::size_t LastCharStart(std::string_view text) {
 // each still takes the one column it counts for.
 class Renderer {
  public:
-  Renderer() : decoder_(platform::kCodePageShiftJis) {}
-
   std::string Render(std::string_view cp932) {
-    units_.assign(cp932.size() + 1, u'\0');
-    units_.resize(decoder_.Decode(cp932, units_.data(), units_.size()));
+    units_ = sjis::ToUtf16(cp932);
     for (char16_t& unit : units_) {
       if (unit < 0x20) {
         unit = static_cast<char16_t>(0x2400 + unit);
@@ -52,7 +38,6 @@ class Renderer {
   }
 
  private:
-  platform::Decoder decoder_;
   std::u16string units_;
 };
 
@@ -75,12 +60,12 @@ std::string Ruler(std::uint32_t line_length) {
 
 class Layout {
  public:
-  Layout(const Measurement& m, std::uint32_t line_length, std::uint32_t page_length, std::ostream& out)
+  Layout(const Counts& counts, std::uint32_t line_length, std::uint32_t page_length, std::ostream& out)
       : out_(out),
         line_length_(line_length),
         page_length_(page_length),
-        page_width_(Digits(std::max<std::int64_t>(m.results.page_count, 1))),
-        line_width_(Digits(page_length == 0 ? m.results.line_count : page_length)) {}
+        page_width_(Digits(std::max<std::int64_t>(counts.page_count, 1))),
+        line_width_(Digits(page_length == 0 ? counts.line_count : page_length)) {}
 
   // Without wrapping there is no margin to mark.
   void PrintRuler() {
@@ -90,26 +75,24 @@ class Layout {
 
   // One display line: margin numbers, the text, the margin bar and a
   // hanging character beyond it.
-  void PrintLine(std::string_view cp932, bool hangs) {
+  void PrintLine(const DisplayLine& line) {
     ++printed_;
-    if (page_length_ != 0 && line_on_page_ == page_length_) {
-      line_on_page_ = 0;
-      ++page_;
+    if (line.page != page_) {
+      page_ = line.page;
       PrintPageBreak();
     }
-    ++line_on_page_;
-    if (page_length_ != 0) out_ << PadLeft(std::to_string(page_), page_width_) << ' ';
-    out_ << PadLeft(std::to_string(page_length_ != 0 ? line_on_page_ : printed_), line_width_) << " |";
+    if (page_length_ != 0) out_ << PadLeft(std::to_string(line.page), page_width_) << ' ';
+    out_ << PadLeft(std::to_string(line.line_on_page), line_width_) << " |";
     if (line_length_ == 0) {
-      out_ << renderer_.Render(cp932) << '\n';
+      out_ << renderer_.Render(line.text) << '\n';
       return;
     }
-    std::string_view body = cp932;
+    std::string_view body = line.text;
     std::string_view hanging;
-    if (hangs && !cp932.empty()) {
-      const std::size_t last = LastCharStart(cp932);
-      body = cp932.substr(0, last);
-      hanging = cp932.substr(last);
+    if (line.hangs && !line.text.empty()) {
+      const std::size_t last = LastCharStart(line.text);
+      body = line.text.substr(0, last);
+      hanging = line.text.substr(last);
     }
     // Padded by the columns the terminal gives the text: kanji and kana
     // take two, half-width katakana one, and so do the characters of
@@ -140,14 +123,13 @@ class Layout {
   Renderer renderer_;
   std::int64_t printed_ = 0;
   std::int64_t page_ = 1;
-  std::uint32_t line_on_page_ = 0;
 };
 
-std::string Summary(const MeasureResults& results, const MeasureSettings& settings) {
-  std::string text = std::to_string(results.line_count) + " display lines";
-  if (settings.page_length != 0) {
-    text += ", " + std::to_string(results.page_count) + " pages, " +
-            std::to_string(LastPageLines(results, settings.page_length)) + " lines on the last page";
+std::string Summary(const Counts& counts, std::uint32_t page_length) {
+  std::string text = std::to_string(counts.line_count) + " display lines";
+  if (page_length != 0) {
+    text += ", " + std::to_string(counts.page_count) + " pages, " +
+            std::to_string(LastPageLines(counts, page_length)) + " lines on the last page";
   }
   return text;
 }
@@ -156,41 +138,36 @@ std::string Summary(const MeasureResults& results, const MeasureSettings& settin
 
 int RunShow(const ShowOptions& options, std::ostream& out) {
   const MeasureSettings settings = ResolveSettings(options.layout);
-  Measurer measurer(settings);
+  FileMeasurer measurer(settings);
   const Measurement m = measurer.Measure(options.file);
+  Settings layout_settings = settings.layout;
+  layout_settings.char_set = m.input.char_set;
 
-  // The wrapping settings come from the very status file the count used,
-  // read by the library's own set-up.
-  const measure::TextCounter counter(measurer.status().path().c_str());
-  const measure::LineWrapper wrapper(counter.line_break_settings());
-  measure::SourceLineReader reader(counter.char_set());
-  if (!reader.Open(m.input.path.c_str())) throw ToolError("cannot read " + options.file);
+  // The lines come from the same reader, wrapping and paging as the count.
+  LineWalker walker(layout_settings);
+  if (m.input.held) {
+    walker.OpenBytes(*m.input.held);
+  } else if (!walker.OpenFile(m.input.path)) {
+    throw ToolError("cannot read " + options.file);
+  }
 
   out << options.file << ": " << EncodingLabel(m.input) << ", "
-      << DescribeLayout(settings, options.layout) << "\n\n";
-  // No source line holds more characters than the read buffer has bytes, so
-  // a longer line length never wraps; it is shown without ruler or margin.
+      << DescribeLayout(settings.layout, options.layout) << "\n\n";
+  // No source line holds more characters than it has bytes, so a longer
+  // line length never wraps; it is shown without ruler or margin.
   const std::uint32_t line_length =
-      counter.line_length() < measure::kReadBufferLimit ? counter.line_length() : 0;
-  Layout layout(m, line_length, counter.page_length(), out);
+      layout_settings.line_length <= kSourceLineBytes ? layout_settings.line_length : 0;
+  Layout layout(m.counts, line_length, layout_settings.page_length, out);
   layout.PrintRuler();
-  char line[measure::kReadBufferLimit];
-  std::size_t length = 0;
-  while (reader.ReadSourceLine(line, length) != 0) {
-    const std::string_view source(line, length);
-    measure::LineWrapper::Walker walker(wrapper, source);
-    measure::DisplayLine display;
-    while (walker.Next(display)) {
-      std::string_view text = source.substr(display.begin, display.end - display.begin);
-      if (text.ends_with('\n')) text.remove_suffix(1);
-      layout.PrintLine(text, display.hangs);
-    }
+  DisplayLine line;
+  while (walker.Next(line)) layout.PrintLine(line);
+  if (walker.failure() != Failure::kNone) {
+    throw ToolError("cannot read " + options.file + ": " + std::string(Describe(walker.failure())));
   }
-  if (reader.ReadFailed()) throw ToolError("cannot read " + options.file + ": read error");
-  out << '\n' << Summary(m.results, settings) << '\n';
-  if (layout.printed() != m.results.line_count) {
+  out << '\n' << Summary(m.counts, layout_settings.page_length) << '\n';
+  if (layout.printed() != m.counts.line_count) {
     throw ToolError("internal error: " + std::to_string(layout.printed()) +
-                    " display lines shown, but the count is " + std::to_string(m.results.line_count));
+                    " display lines shown, but the count is " + std::to_string(m.counts.line_count));
   }
   return kExitOk;
 }

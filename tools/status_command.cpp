@@ -2,23 +2,17 @@
 // them, for trying a status file or a time conversion by hand.
 #include <sys/stat.h>
 
-#include <array>
 #include <iostream>
 #include <string_view>
 
 #include "commands.h"
-#include "platform/path.h"
-#include "status/status_profile.h"
 #include "tool_error.h"
 #include "transcode.h"
 #include "velto.h"
+#include "velto/measure.hpp"
 
 namespace velto::tool {
 namespace {
-
-constexpr std::array<const char*, 2> kFileKeys{"Name", "TimeStamp"};
-constexpr std::array<const char*, 7> kDataKeys{"Size",      "CRLF",      "NoCRLF",  "NoCRLF_NoBLANK",
-                                               "LineCount", "PageCount", "ModCount"};
 
 bool IsUtf8(std::string_view text) {
   std::size_t pos = 0;
@@ -32,12 +26,9 @@ bool IsUtf8(std::string_view text) {
 // Values are in the system's 8-bit code page: the name of the target as
 // the file system stores it. Text that is not UTF-8 is read as code page
 // 932, the code page the library's text is in.
-void PrintKeys(const status::StatusProfile& profile, const auto& keys, std::ostream& out) {
-  for (const char* key : keys) {
-    platform::PathBuffer value{};
-    if (profile.ReadString(status::kSection, key, value) != 0) {
-      out << key << '=' << (IsUtf8(value) ? std::string(value) : Cp932ToUtf8(value)) << '\n';
-    }
+void PrintKeys(const std::vector<std::pair<std::string, std::string>>& keys, std::ostream& out) {
+  for (const auto& [key, value] : keys) {
+    out << key << '=' << (IsUtf8(value) ? value : Cp932ToUtf8(value)) << '\n';
   }
 }
 
@@ -72,9 +63,9 @@ int RunStatus(const StatusOptions& options, std::ostream& out) {
       result = GetDataStatus(target, status_path);
       break;
   }
-  const status::StatusProfile profile(status_path);
-  if (options.call != StatusCall::kDataOnly) PrintKeys(profile, kFileKeys, out);
-  if (options.call != StatusCall::kFileOnly) PrintKeys(profile, kDataKeys, out);
+  const StatusResults results = ReadStatusResults(options.status_file);
+  if (options.call != StatusCall::kDataOnly) PrintKeys(results.file, out);
+  if (options.call != StatusCall::kFileOnly) PrintKeys(results.data, out);
   return result == 0 ? kExitOk : kExitFailure;
 }
 

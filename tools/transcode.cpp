@@ -3,7 +3,7 @@
 #include <array>
 #include <cstdio>
 
-#include "platform/codepage.h"
+#include "velto/measure.hpp"
 
 namespace velto::tool {
 namespace {
@@ -34,16 +34,6 @@ bool ClassifyLead(unsigned char byte, Utf8Lead& lead) {
 }
 
 bool IsContinuation(unsigned char byte) { return (byte & 0xC0U) == 0x80U; }
-
-void AppendUtf16(char32_t code_point, std::u16string& out) {
-  if (code_point > 0xFFFF) {
-    const char32_t offset = code_point - 0x10000;
-    out.push_back(static_cast<char16_t>(0xD800 + (offset >> 10)));
-    out.push_back(static_cast<char16_t>(0xDC00 + (offset & 0x3FFU)));
-  } else {
-    out.push_back(static_cast<char16_t>(code_point));
-  }
-}
 
 }  // namespace
 
@@ -120,17 +110,12 @@ bool Utf8ToCp932(std::string_view utf8, std::string& out, std::string& error) {
       error = message.data();
       return false;
     }
-    // Each character is converted alone, so a "?" in the result can only
-    // mean that this very character has no code page 932 form.
-    std::u16string units;
-    AppendUtf16(code_point, units);
-    std::array<char, 8> bytes{};
-    const std::size_t length = platform::EncodeCp932(units, bytes.data(), bytes.size());
-    if (length == 0 || (code_point != U'?' && std::string_view(bytes.data(), length) == "?")) {
+    const std::optional<std::string> form = sjis::FromCodePoint(code_point);
+    if (!form) {
       error = "character " + DescribeCodePoint(code_point) + " has no Shift-JIS (code page 932) form";
       return false;
     }
-    out.append(bytes.data(), length);
+    out += *form;
   }
   return true;
 }
@@ -153,13 +138,6 @@ std::string Utf16ToUtf8(std::u16string_view units) {
   return out;
 }
 
-std::string Cp932ToUtf8(std::string_view cp932) {
-  if (cp932.empty()) return {};
-  platform::Decoder decoder(platform::kCodePageShiftJis);
-  std::u16string units(cp932.size(), u'\0');
-  const std::size_t count = decoder.Decode(cp932, units.data(), units.size());
-  units.resize(count);
-  return Utf16ToUtf8(units);
-}
+std::string Cp932ToUtf8(std::string_view cp932) { return Utf16ToUtf8(sjis::ToUtf16(cp932)); }
 
 }  // namespace velto::tool

@@ -80,36 +80,17 @@ void DebugLogFile::SetPath(const char* path) {
   platform::ResolveAgainstCurrentDirectory(path, path_);
 }
 
-void DebugLogFile::SetPathAndMode(const char* path, const char* mode) {
-  SetPath(path);
-  const bool known_mode = mode != nullptr && (std::strcmp(mode, "w") == 0 ||
-                                              std::strcmp(mode, "a") == 0);
-  if (!known_mode) {
-    TurnOff();
-    return;
-  }
-  mode_[0] = mode[0];
+void DebugLogFile::LogTargetFile(const char* path) {
+  if (IsOff()) return;
+  LogPieces(kTargetFilePrefix, path == nullptr ? std::string_view() : path);
 }
 
-int DebugLogFile::WriteLine(const char* text) {
-  return WritePieces({}, text == nullptr ? std::string_view() : std::string_view(text), {});
-}
-
-int DebugLogFile::Log(const char* message) {
-  return LogPieces(message == nullptr ? std::string_view() : std::string_view(message), {});
-}
-
-int DebugLogFile::LogTargetFile(const char* path) {
-  if (IsOff()) return 1;
-  return LogPieces(kTargetFilePrefix, path == nullptr ? std::string_view() : path);
-}
-
-int DebugLogFile::LogCharacterCount(std::int64_t count) {
-  if (IsOff()) return 1;
+void DebugLogFile::LogCharacterCount(std::int64_t count) {
+  if (IsOff()) return;
   std::array<char, 21> digits{};
   const auto result = std::to_chars(digits.data(), digits.data() + digits.size(), count);
-  return LogPieces(kCharacterCountPrefix,
-                   {digits.data(), static_cast<std::size_t>(result.ptr - digits.data())});
+  LogPieces(kCharacterCountPrefix,
+            {digits.data(), static_cast<std::size_t>(result.ptr - digits.data())});
 }
 
 void DebugLogFile::Close() {
@@ -118,40 +99,25 @@ void DebugLogFile::Close() {
   stream_ = nullptr;
 }
 
-LogState DebugLogFile::state() const {
-  if (stream_ == nullptr) return IsOff() ? LogState::kOff : LogState::kArmed;
-  return IsOff() ? LogState::kFailed : LogState::kWriting;
-}
-
 void DebugLogFile::TurnOff() { std::memset(path_, 0, sizeof path_); }
 
-int DebugLogFile::LogPieces(std::string_view head, std::string_view tail) {
-  if (IsOff()) return 1;
-  TimestampText timestamp{};
-  return WritePieces(FormatTimestamp(platform::LocalTimeNow(), timestamp), head, tail);
-}
-
-int DebugLogFile::WritePieces(std::string_view timestamp, std::string_view head,
-                              std::string_view tail) {
-  if (IsOff()) return 1;
+void DebugLogFile::LogPieces(std::string_view head, std::string_view tail) {
   if (stream_ == nullptr && !OpenStream()) {
     TurnOff();
-    return 0;
+    return;
   }
+  TimestampText timestamp{};
   // Buffered like any stream: lines reach the file at the latest on Close.
-  const bool written = WriteText(stream_, timestamp) && WriteText(stream_, head) &&
-                       WriteText(stream_, tail) && WriteRaw(stream_, kLineEnd);
-  if (!written) {
-    TurnOff();
-    return 0;
-  }
-  return 1;
+  const bool written = WriteText(stream_, FormatTimestamp(platform::LocalTimeNow(), timestamp)) &&
+                       WriteText(stream_, head) && WriteText(stream_, tail) &&
+                       WriteRaw(stream_, kLineEnd);
+  if (!written) TurnOff();
 }
 
 bool DebugLogFile::OpenStream() {
   // Binary, since the CR of each line end is written by us. Only a regular
   // file is ever a log: a fifo named as one would block the measurement.
-  stream_ = platform::OpenRegularFileForWriting(path_, mode_[0] == 'a');
+  stream_ = platform::CreateRegularFile(path_);
   return stream_ != nullptr;
 }
 

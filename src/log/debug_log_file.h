@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <string_view>
 
-#include "platform/find.h"
+#include "platform/clock.h"
 #include "platform/path.h"
 
 namespace velto::log {
@@ -23,10 +23,6 @@ using TimestampText = std::array<char, 48>;
 // the part written.
 std::string_view FormatTimestamp(const platform::CalendarTime& time, TimestampText& text);
 
-// Off: no path. Armed: a path, file not yet opened. Writing: file open.
-// Failed: a write failed; the stream stays open until Close releases it.
-enum class LogState { kOff, kArmed, kWriting, kFailed };
-
 class DebugLogFile {
  public:
   DebugLogFile() = default;
@@ -36,45 +32,32 @@ class DebugLogFile {
 
   // Arms the log with path; a path without a separator is taken from the
   // current directory. An empty path, or one that does not fit 259 bytes
-  // once resolved, turns logging off. The stream is not touched.
+  // once resolved, turns logging off. Nothing is opened yet: the file is
+  // created (or emptied) by the first line.
   void SetPath(const char* path);
-  // SetPath, then stores the open mode: "w" (create or empty the file) or
-  // "a" (append). Any other mode text turns logging off, since the log could
-  // not be opened as the caller asked.
-  void SetPathAndMode(const char* path, const char* mode);
 
-  // Writes text and a line end, opening the file on first use. 1 when the
-  // line was written or logging is off; 0 when the file cannot be opened or
-  // the write fails (logging is then off for good).
-  int WriteLine(const char* text);
-  // Writes one timestamped line. 1 when logging is off or the line was
-  // written, else 0. The clock is read only when logging is on.
-  int Log(const char* message);
+  // The two events a measurement logs: the file it opened, and the
+  // character count of each line it counted. Each is one timestamped line;
+  // they cost nothing but a test when logging is off, and a failure to open
+  // or write turns logging off for good.
+  void LogTargetFile(const char* path);
+  void LogCharacterCount(std::int64_t count);
 
-  // The two events a measurement logs; both return as Log does and cost
-  // nothing but a test when logging is off.
-  int LogTargetFile(const char* path);
-  int LogCharacterCount(std::int64_t count);
-
-  // Closes the stream, writing out buffered lines. The path and mode stay.
+  // Closes the stream, writing out buffered lines. The path stays.
   void Close();
 
-  LogState state() const;
+  // The resolved path; empty when logging is off.
   const char* path() const { return path_; }
-  const char* mode() const { return mode_; }
 
  private:
   bool IsOff() const { return path_[0] == '\0'; }
   void TurnOff();
-  // Timestamp, then head and tail of the message.
-  int LogPieces(std::string_view head, std::string_view tail);
-  // The pieces one after another as one line, then the line end.
-  int WritePieces(std::string_view timestamp, std::string_view head, std::string_view tail);
+  // Timestamp, then head and tail of the message, as one line.
+  void LogPieces(std::string_view head, std::string_view tail);
   bool OpenStream();
 
   std::FILE* stream_ = nullptr;
   platform::PathBuffer path_{};
-  char mode_[2] = {'w', '\0'};
 };
 
 }  // namespace velto::log

@@ -14,6 +14,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "velto/measure.hpp"
+
 #if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
 #define VELTO_CHAR_STARTS_SSE2 1
 #include <emmintrin.h>
@@ -27,6 +29,13 @@ namespace detail {
 
 inline constexpr std::uint64_t kEachByte = 0x0101010101010101u;
 inline constexpr std::uint64_t kEvenBits = 0x5555555555555555u;
+
+// The two lead-byte ranges, without their common top bit.
+inline constexpr unsigned kFirstLow7 = sjis::kFirstLeadLow & 0x7Fu;
+inline constexpr unsigned kFirstHigh7 = sjis::kFirstLeadHigh & 0x7Fu;
+inline constexpr unsigned kSecondLow7 = sjis::kSecondLeadLow & 0x7Fu;
+inline constexpr unsigned kSecondHigh7 = sjis::kSecondLeadHigh & 0x7Fu;
+static_assert((sjis::kFirstLeadLow & 0x80u) != 0 && (sjis::kSecondLeadLow & 0x80u) != 0);
 
 constexpr std::array<std::array<std::uint8_t, 8>, 256> MakeSelectInByte() {
   std::array<std::array<std::uint8_t, 8>, 256> table{};
@@ -63,16 +72,19 @@ inline std::uint64_t LoadEight(const char* bytes) {
   return word;
 }
 
-// One bit per byte of word, set for the lead bytes 0x81-0x9F and 0xE0-0xFC.
-// The low seven bits of each byte are tested against the two ranges by
-// adding offsets that carry into bit 7 but never beyond it; one
-// multiplication then gathers bit 7 of every byte into the low eight bits.
+// One bit per byte of word, set for the lead bytes. The low seven bits of
+// each byte are tested against the two ranges by adding offsets that carry
+// into bit 7 but never beyond it: low + (0x80 - first) reaches bit 7 from
+// first on, low + (0x7F - last) from after last on. One multiplication then
+// gathers bit 7 of every byte into the low eight bits.
 inline std::uint64_t LeadBitsOfEight(std::uint64_t word) {
   constexpr std::uint64_t kLow7 = 0x7f * kEachByte;
   constexpr std::uint64_t kHigh = 0x80 * kEachByte;
   const std::uint64_t low = word & kLow7;
-  const std::uint64_t first_range = (low + 0x7f * kEachByte) & ~(low + 0x60 * kEachByte);   // 01-1F
-  const std::uint64_t second_range = (low + 0x20 * kEachByte) & ~(low + 0x03 * kEachByte);  // 60-7C
+  const std::uint64_t first_range =
+      (low + (0x80 - kFirstLow7) * kEachByte) & ~(low + (0x7F - kFirstHigh7) * kEachByte);
+  const std::uint64_t second_range =
+      (low + (0x80 - kSecondLow7) * kEachByte) & ~(low + (0x7F - kSecondHigh7) * kEachByte);
   const std::uint64_t leads = word & (first_range | second_range) & kHigh;
   return ((leads >> 7) * 0x0102040810204080u) >> 56;
 }
@@ -101,10 +113,10 @@ inline std::uint64_t LeadBits(const char* bytes) {
 #if defined(VELTO_CHAR_STARTS_SSE2)
   // A byte is in [low, low + span] when (byte - low), wrapped, saturates to 0
   // after subtracting span.
-  const __m128i first_low = _mm_set1_epi8(static_cast<char>(0x81));
-  const __m128i first_span = _mm_set1_epi8(0x9f - 0x81);
-  const __m128i second_low = _mm_set1_epi8(static_cast<char>(0xe0));
-  const __m128i second_span = _mm_set1_epi8(0xfc - 0xe0);
+  const __m128i first_low = _mm_set1_epi8(static_cast<char>(sjis::kFirstLeadLow));
+  const __m128i first_span = _mm_set1_epi8(static_cast<char>(sjis::kFirstLeadHigh - sjis::kFirstLeadLow));
+  const __m128i second_low = _mm_set1_epi8(static_cast<char>(sjis::kSecondLeadLow));
+  const __m128i second_span = _mm_set1_epi8(static_cast<char>(sjis::kSecondLeadHigh - sjis::kSecondLeadLow));
   const __m128i zero = _mm_setzero_si128();
   std::uint64_t leads = 0;
   for (unsigned i = 0; i < kBlockBytes / 16; ++i) {

@@ -4,13 +4,14 @@
 #include <cstring>
 #include <limits>
 
-#include "measure/char_ops.h"
 #include "measure/char_starts.h"
+#include "velto/measure.hpp"
 
 namespace velto::measure {
 namespace {
 
 using char_starts::kBlockBytes;
+using sjis::IsLeadByte;
 
 // The row of each lead byte in the two-byte class table.
 constexpr std::array<std::uint8_t, 256> MakeLeadRows() {
@@ -30,9 +31,16 @@ unsigned char ByteAt(std::string_view line, std::size_t position) {
 // The position of the highest set bit of x, which is not 0.
 std::size_t LastBit(std::uint64_t x) { return static_cast<std::size_t>(std::bit_width(x)) - 1; }
 
-// Bytes of the whole character that begins at position.
+// Bytes of the whole character that begins at position (before chars_end).
 std::size_t CharBytes(std::string_view line, std::size_t position) {
   return IsLeadByte(ByteAt(line, position)) ? 2 : 1;
+}
+
+// The characters of a set: it ends at its first NUL, and a lead byte cut
+// off by its end is no character.
+std::string_view SetCharacters(std::string_view set) {
+  set = set.substr(0, set.find('\0'));
+  return set.substr(0, sjis::CharsEnd(set));
 }
 
 // The part of a source line that is wrapped: the line is a C string, so it
@@ -47,23 +55,16 @@ std::string_view WrappedPart(std::string_view source_line) {
   return source_line;
 }
 
-// Where the characters of line end: before a lead byte that the end of the
-// line cuts off. A run of lead bytes always begins a character, so the last
-// byte begins one exactly when the run of lead bytes it ends is odd.
-std::size_t CharsEnd(std::string_view line) {
-  std::size_t run = 0;
-  while (run < line.size() && IsLeadByte(ByteAt(line, line.size() - 1 - run))) ++run;
-  return run % 2 == 1 ? line.size() - 1 : line.size();
-}
-
 // ---------------------------------------------------------------------------
+
+}  // namespace
 
 // Steps back over characters, from a character boundary toward the start of
 // the rest (the floor), never below it. A byte that is not a lead byte always
 // ends a character, so the boundary before a position follows from the
 // parity of the run of lead bytes in front of it. The cursor remembers that
 // run: stepping back through a long run costs one scan, not one per step.
-class BackCursor {
+class LineWrapper::BackCursor {
  public:
   BackCursor(std::string_view line, std::size_t floor, std::size_t position)
       : line_(line), floor_(floor), position_(position), run_(position) {}
@@ -92,6 +93,8 @@ class BackCursor {
   // every second byte from run_ begins a character.
   std::size_t run_;
 };
+
+namespace {
 
 // The character starts of the 64 bytes from a character boundary on, among
 // the characters that end by chars_end.
@@ -142,23 +145,32 @@ Window ScanWindow(std::string_view line, std::size_t begin, std::size_t chars_en
 
 }  // namespace
 
-LineWrapper::LineWrapper(const LineBreakSettings& settings)
-    : line_length_(settings.line_length), backoff_limit_(settings.backoff_limit) {
-  AddMembers(settings.no_top, kNoTop);
-  AddMembers(settings.hang, kHang);
-  AddMembers(settings.no_end, kNoEnd);
+std::uint32_t BackoffLimitFor(std::uint32_t line_length) {
+  if (line_length == 0) return 0;
+  constexpr double kShare = 0.15;
+  constexpr std::uint32_t kAtLeast = 5;
+  const auto limit = static_cast<std::uint32_t>(static_cast<double>(line_length) * kShare);
+  return limit < kAtLeast ? kAtLeast : limit;
 }
 
-void LineWrapper::AddMembers(const char* set, std::uint8_t bit) {
-  if (set == nullptr) return;
-  for (const char* p = set; *p != '\0'; p = NextChar(p)) {
-    const auto byte = static_cast<unsigned char>(*p);
+LineWrapper::LineWrapper(const LineBreakRules& rules)
+    : line_length_(rules.line_length), backoff_limit_(rules.backoff_limit) {
+  // Hanging characters may not begin a line either.
+  AddMembers(rules.no_top_no_hang, kNoTop);
+  AddMembers(rules.no_top_hang, kNoTop | kHang);
+  AddMembers(rules.no_end, kNoEnd);
+}
+
+void LineWrapper::AddMembers(std::string_view set, std::uint8_t bits) {
+  const std::string_view members = SetCharacters(set);
+  for (std::size_t position = 0; position < members.size();
+       position += CharBytes(members, position)) {
+    const unsigned char byte = ByteAt(members, position);
     if (!IsLeadByte(byte)) {
-      single_byte_class_[byte] |= bit;
-    } else if (p[1] != '\0') {
-      two_byte_class_[kLeadRows[byte] * 256u + static_cast<unsigned char>(p[1])] |= bit;
+      single_byte_class_[byte] |= bits;
+    } else {
+      two_byte_class_[kLeadRows[byte] * 256u + ByteAt(members, position + 1)] |= bits;
     }
-    // A lone lead byte at the end of a set is no character and no member.
   }
 }
 
@@ -215,49 +227,61 @@ inline bool LineWrapper::FindCandidate(std::string_view line, Scan& scan, Candid
 bool LineWrapper::PlaceDisplayLine(std::string_view line, Scan& scan, DisplayLine& out) const {
   Candidate candidate;
   if (!FindCandidate(line, scan, candidate)) return false;
-
   BackCursor cursor(line, scan.rest, candidate.last);
-  std::size_t split = candidate.split;
-  // A character that may not end a line moves to the next one, with at most
-  // backoff_limit_ of them.
-  std::uint32_t no_end_steps = 0;
-  for (; no_end_steps < backoff_limit_ && !cursor.AtFloor() &&
-         (ClassAt(line, scan.chars_end, cursor.position()) & kNoEnd) != 0;
-       ++no_end_steps) {
-    cursor.Back();
-  }
-  if (no_end_steps != 0) split = cursor.position() + CharBytes(line, cursor.position());
-
-  bool hangs = false;
-  const std::uint8_t first_of_next = ClassAt(line, scan.chars_end, split);
-  if ((first_of_next & kNoTop) != 0) {
-    if ((first_of_next & kHang) != 0) {
-      // One hanging character stays on this line, unless the character after
-      // it may not begin a line either.
-      const std::size_t after = split + CharBytes(line, split);
-      if ((ClassAt(line, scan.chars_end, after) & kNoTop) == 0) {
-        split = after;
-        hangs = true;
-      }
-    } else {
-      // Back off until the next line begins with a character that may, at
-      // least one step and at most backoff_limit_ steps.
-      split = cursor.position();
-      for (std::uint32_t steps = 1; steps < backoff_limit_ && !cursor.AtFloor() &&
-                                    (ClassAt(line, scan.chars_end, split) & kNoTop) != 0;
-           ++steps) {
-        cursor.Back();
-        split = cursor.position();
-      }
-    }
-  }
+  const std::size_t split = BackOffFromNoEnd(line, scan, cursor, candidate);
+  Break found = ApplyNoTopRule(line, scan, cursor, split);
   // Every display line takes at least one character: when the two back-offs
   // together leave nothing, the line breaks hard at the candidate.
-  if (split == scan.rest) split = candidate.split;
+  if (found.split == scan.rest) found.split = candidate.split;
 
-  out = DisplayLine{scan.rest, split, hangs};
-  scan.rest = split;
+  out = DisplayLine{scan.rest, found.split, found.hangs};
+  scan.rest = found.split;
   return true;
+}
+
+std::size_t LineWrapper::BackOffFromNoEnd(std::string_view line, const Scan& scan,
+                                          BackCursor& cursor, const Candidate& candidate) const {
+  // At most backoff_limit_ characters move, and never the whole line.
+  std::uint32_t steps = 0;
+  for (; steps < backoff_limit_ && !cursor.AtFloor() &&
+         (ClassAt(line, scan.chars_end, cursor.position()) & kNoEnd) != 0;
+       ++steps) {
+    cursor.Back();
+  }
+  if (steps == 0) return candidate.split;
+  return cursor.position() + CharBytes(line, cursor.position());
+}
+
+LineWrapper::Break LineWrapper::ApplyNoTopRule(std::string_view line, const Scan& scan,
+                                               BackCursor& cursor, std::size_t split) const {
+  const std::uint8_t first_of_next = ClassAt(line, scan.chars_end, split);
+  if ((first_of_next & kNoTop) == 0) return {split, false};
+  if ((first_of_next & kHang) != 0) return HangPastMargin(line, scan, split);
+  return {BackOffFromNoTop(line, scan, cursor), false};
+}
+
+LineWrapper::Break LineWrapper::HangPastMargin(std::string_view line, const Scan& scan,
+                                               std::size_t split) const {
+  // One hanging character stays on this line, unless the character after it
+  // may not begin a line either: then the break stays where it is.
+  const std::size_t after = split + CharBytes(line, split);
+  if ((ClassAt(line, scan.chars_end, after) & kNoTop) != 0) return {split, false};
+  return {after, true};
+}
+
+std::size_t LineWrapper::BackOffFromNoTop(std::string_view line, const Scan& scan,
+                                          BackCursor& cursor) const {
+  // The last character of the line moves on with the one that may not begin
+  // a line; so does each before it that may not begin one either, with at
+  // least one step and at most backoff_limit_ steps.
+  std::size_t split = cursor.position();
+  for (std::uint32_t steps = 1; steps < backoff_limit_ && !cursor.AtFloor() &&
+                                (ClassAt(line, scan.chars_end, split) & kNoTop) != 0;
+       ++steps) {
+    cursor.Back();
+    split = cursor.position();
+  }
+  return split;
 }
 
 std::int32_t LineWrapper::CountDisplayLines(std::string_view source_line) const {
@@ -271,7 +295,7 @@ std::int32_t LineWrapper::CountDisplayLines(std::string_view source_line) const 
 
 LineWrapper::Walker::Walker(const LineWrapper& wrapper, std::string_view source_line)
     : wrapper_(&wrapper), line_(WrappedPart(source_line)) {
-  scan_.chars_end = CharsEnd(line_);
+  scan_.chars_end = sjis::CharsEnd(line_);
 }
 
 bool LineWrapper::Walker::Next(DisplayLine& out) {

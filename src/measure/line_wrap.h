@@ -1,6 +1,11 @@
 // Wrapping of one source line into display lines under Japanese line-break
 // rules (kinsoku): characters that may not begin a line, characters that may
 // hang past the margin, characters that may not end a line.
+//
+// The rules read plainly, step by step, in tests/support/wrap_reference.h:
+// a literal and slow wrapping that this engine must agree with on every
+// line. Here the same steps are named in PlaceDisplayLine, and characters
+// are counted 64 bytes at a time.
 #pragma once
 
 #include <array>
@@ -12,15 +17,19 @@
 
 namespace velto::measure {
 
-// The settings a measurement wraps by. The three sets are NUL-terminated
-// code page 932 strings, read character by character.
-struct LineBreakSettings {
+// The rules one text is wrapped by. Each set is code page 932 text, read
+// character by character; it ends at its first NUL byte, if it has one.
+struct LineBreakRules {
   std::uint32_t line_length = 0;    // characters per display line; 0: no wrapping
   std::uint32_t backoff_limit = 0;  // most characters one back-off may move a break
-  const char* no_top = "";          // may not begin a line (the hanging ones included)
-  const char* hang = "";            // may hang past the margin
-  const char* no_end = "";          // may not end a line
+  std::string_view no_top_no_hang;  // may not begin a line and may not hang
+  std::string_view no_top_hang;     // may not begin a line but may hang past the margin
+  std::string_view no_end;          // may not end a line
 };
+
+// How far a back-off may move a break at a line length: 15% of the line, but
+// always a few characters; 0 without wrapping.
+std::uint32_t BackoffLimitFor(std::uint32_t line_length);
 
 // One display line: a byte range of the source line (its line feed removed).
 struct DisplayLine {
@@ -63,7 +72,7 @@ class LineWrapper {
   };
 
  public:
-  explicit LineWrapper(const LineBreakSettings& settings);
+  explicit LineWrapper(const LineBreakRules& rules);
 
   // The number of display lines of one source line as the reader delivers it
   // (at most 5119 bytes, possibly ending in a line feed; longer lines wrap
@@ -92,20 +101,38 @@ class LineWrapper {
   // Code page 932 has 60 lead bytes; each has a row of 256 trail bytes.
   static constexpr std::size_t kLeadBytes = 60;
 
-  void AddMembers(const char* set, std::uint8_t bit);
+  void AddMembers(std::string_view set, std::uint8_t bits);
   // The membership bits of the character at position.
   std::uint8_t ClassAt(std::string_view line, std::size_t chars_end, std::size_t position) const;
-  // Places the next display line of line; false when the rest holds fewer
-  // than line_length characters (it is then the final, partial line).
-  bool PlaceDisplayLine(std::string_view line, Scan& scan, DisplayLine& out) const;
+
   // The candidate break point right after the first line_length characters
   // of the rest, and where the last of them begins.
   struct Candidate {
     std::size_t split = 0;
     std::size_t last = 0;
   };
-  // False when the rest holds fewer than line_length characters.
+  // A break point, and whether the line ends with a hanging character.
+  struct Break {
+    std::size_t split = 0;
+    bool hangs = false;
+  };
+  class BackCursor;
+
+  // Places the next display line of line; false when the rest holds fewer
+  // than line_length characters (it is then the final, partial line).
+  bool PlaceDisplayLine(std::string_view line, Scan& scan, DisplayLine& out) const;
+  // The steps of PlaceDisplayLine, in order. FindCandidate is false when the
+  // rest holds fewer than line_length characters.
   bool FindCandidate(std::string_view line, Scan& scan, Candidate& found) const;
+  // A character that may not end a line moves on to the next line.
+  std::size_t BackOffFromNoEnd(std::string_view line, const Scan& scan, BackCursor& cursor,
+                               const Candidate& candidate) const;
+  // A character that may not begin a line hangs past the margin when it may,
+  // else the break moves back before it.
+  Break ApplyNoTopRule(std::string_view line, const Scan& scan, BackCursor& cursor,
+                       std::size_t split) const;
+  Break HangPastMargin(std::string_view line, const Scan& scan, std::size_t split) const;
+  std::size_t BackOffFromNoTop(std::string_view line, const Scan& scan, BackCursor& cursor) const;
 
   std::uint32_t line_length_;
   std::uint32_t backoff_limit_;

@@ -31,19 +31,6 @@ constexpr std::size_t kPieceLimit = kReadBufferLimit - 1;
 // three bytes of a UTF-8 byte-order mark.
 constexpr std::size_t kMinFileBufferSize = 4;
 
-bool IsShiftJisLead(unsigned char byte) {
-  return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
-}
-
-// A byte that is not a lead byte always ends a character, so only the run of
-// lead bytes at the end of the piece decides: paired off from its start, an
-// odd run leaves its last byte waiting for a trail byte.
-std::size_t ShiftJisBoundary(const unsigned char* bytes, std::size_t size) {
-  std::size_t run = 0;
-  while (run < size && IsShiftJisLead(bytes[size - 1 - run])) ++run;
-  return run % 2 == 1 ? size - 1 : size;
-}
-
 std::size_t EucJpCharLength(unsigned char byte) {
   if (byte == 0x8F) return 3;
   return (byte == 0x8E || (byte >= 0xA1 && byte <= 0xFE)) ? 2 : 1;
@@ -96,7 +83,24 @@ bool BufferedFile::Open(const char* path, std::size_t capacity, bool text_mode) 
     buffer_.reset(new (std::nothrow) char[capacity]);
     capacity_ = buffer_ == nullptr ? 0 : capacity;
   }
+  base_ = buffer_.get();
   return buffer_ != nullptr && file_.Open(path);
+}
+
+void BufferedFile::OpenBytes(std::string_view bytes, bool text_mode) {
+  file_.Close();
+  text_mode_ = text_mode;
+  failed_ = false;
+  // Everything is held from the start; nothing more will come.
+  exhausted_ = true;
+  base_ = bytes.data();
+  begin_ = 0;
+  end_ = bytes.size();
+  if (text_mode) {
+    if (const void* stop = std::memchr(bytes.data(), 0x1A, bytes.size())) {
+      end_ = static_cast<std::size_t>(static_cast<const char*>(stop) - bytes.data());
+    }
+  }
 }
 
 bool BufferedFile::Fill() {
@@ -131,46 +135,38 @@ void BufferedFile::Ensure(std::size_t count) {
   }
 }
 
-SourceLineReader::SourceLineReader(std::int32_t char_set)
+SourceLineReader::SourceLineReader(CharSet char_set)
     : SourceLineReader(char_set, kDefaultFileBufferSize) {}
 
-SourceLineReader::SourceLineReader(std::int32_t char_set, std::size_t file_buffer_size)
-    : file_buffer_size_(std::max(file_buffer_size, kMinFileBufferSize)) {
-  switch (char_set) {
-    case 2:
-    case 7:
+SourceLineReader::SourceLineReader(CharSet char_set, std::size_t file_buffer_size)
+    : code_page_(CodePageOf(char_set)),
+      file_buffer_size_(std::max(file_buffer_size, kMinFileBufferSize)) {
+  switch (code_page_) {
+    case 0:
       path_ = ReadPath::kUtf16;
       break;
-    case 3:
-      path_ = ReadPath::kConverting;
-      code_page_ = platform::kCodePageEucJp;
-      cut_ = CutRule::kEucJp;
-      break;
-    case 4:
-      path_ = ReadPath::kConverting;
-      code_page_ = platform::kCodePageIso2022Jp;
-      cut_ = CutRule::kAnyByte;
-      break;
-    case 5:
-      path_ = ReadPath::kConverting;
-      code_page_ = platform::kCodePageUtf7;
-      cut_ = CutRule::kAnyByte;
-      break;
-    case 6:
-      path_ = ReadPath::kConverting;
-      code_page_ = platform::kCodePageUtf8;
-      cut_ = CutRule::kUtf8;
-      break;
-    default:  // 0, 1 and every value outside the table: Shift-JIS as it stands
+    case platform::kCodePageShiftJis:
       path_ = ReadPath::kBytes;
       cut_ = CutRule::kShiftJis;
+      break;
+    case platform::kCodePageEucJp:
+      path_ = ReadPath::kConverting;
+      cut_ = CutRule::kEucJp;
+      break;
+    case platform::kCodePageUtf8:
+      path_ = ReadPath::kConverting;
+      cut_ = CutRule::kUtf8;
+      break;
+    default:  // ISO-2022-JP and UTF-7 carry a shift state: no boundary can be told
+      path_ = ReadPath::kConverting;
+      cut_ = CutRule::kAnyByte;
       break;
   }
 }
 
 SourceLineReader::~SourceLineReader() = default;
 
-bool SourceLineReader::Open(const char* path) {
+bool SourceLineReader::PrepareToRead() {
   opened_ = false;
   at_end_ = big_endian_ = units_complete_ = false;
   unit_count_ = carry_size_ = 0;
@@ -180,8 +176,21 @@ bool SourceLineReader::Open(const char* path) {
   if (path_ == ReadPath::kConverting && decoder_ == nullptr) {
     decoder_.reset(new (std::nothrow) platform::Decoder(code_page_));
   }
-  if (path_ == ReadPath::kConverting && (decoder_ == nullptr || !decoder_->IsOpen())) return false;
-  if (!file_.Open(path, file_buffer_size_, path_ != ReadPath::kUtf16)) return false;
+  return path_ != ReadPath::kConverting || (decoder_ != nullptr && decoder_->IsOpen());
+}
+
+bool SourceLineReader::Open(const char* path) {
+  if (!PrepareToRead() || !file_.Open(path, file_buffer_size_, path_ != ReadPath::kUtf16)) {
+    return false;
+  }
+  SkipMark();
+  opened_ = true;
+  return true;
+}
+
+bool SourceLineReader::OpenBytes(std::string_view bytes) {
+  if (!PrepareToRead()) return false;
+  file_.OpenBytes(bytes, path_ != ReadPath::kUtf16);
   SkipMark();
   opened_ = true;
   return true;
@@ -207,30 +216,30 @@ void SourceLineReader::SkipMark() {
   }
 }
 
-int SourceLineReader::ReadSourceLine(char* line, std::size_t& length) {
-  if (!opened_ || file_.failed()) return 0;
+bool SourceLineReader::ReadSourceLine(char* line, std::size_t& length) {
+  if (!opened_ || file_.failed()) return false;
   switch (path_) {
     case ReadPath::kBytes: return ReadByteLine(line, length);
     case ReadPath::kConverting: return ReadConvertedLine(line, length);
     case ReadPath::kUtf16: return ReadUtf16Line(line, length);
   }
-  return 0;
+  return false;
 }
 
-int SourceLineReader::ReadByteLine(char* line, std::size_t& length) {
-  if (at_end_) return 0;
+bool SourceLineReader::ReadByteLine(char* line, std::size_t& length) {
+  if (at_end_) return false;
   const std::size_t count = ReadTextLine(line);
-  if (file_.failed()) return 0;
+  if (file_.failed()) return false;
   length = DeliveredLength(line, count);
   line[length] = '\0';
-  return 1;
+  return true;
 }
 
-int SourceLineReader::ReadConvertedLine(char* line, std::size_t& length) {
+bool SourceLineReader::ReadConvertedLine(char* line, std::size_t& length) {
   if (unit_count_ > 0) return DeliverUnits(line, length, true);
-  if (at_end_) return 0;
+  if (at_end_) return false;
   const std::size_t count = ReadTextLine(bytes_.get());
-  if (file_.failed()) return 0;
+  if (file_.failed()) return false;
   const std::string_view text(bytes_.get(), DeliveredLength(bytes_.get(), count));
   const std::size_t decoded = decoder_->Decode(text, units_.get(), kReadBufferLimit);
   // A zero unit ends the line as a zero byte does.
@@ -239,13 +248,13 @@ int SourceLineReader::ReadConvertedLine(char* line, std::size_t& length) {
   return DeliverUnits(line, length, true);
 }
 
-int SourceLineReader::ReadUtf16Line(char* line, std::size_t& length) {
+bool SourceLineReader::ReadUtf16Line(char* line, std::size_t& length) {
   if (unit_count_ == 0) {
-    if (at_end_) return 0;
+    if (at_end_) return false;
     units_complete_ = false;
   }
   if (!units_complete_) ReadUnits();
-  if (file_.failed()) return 0;
+  if (file_.failed()) return false;
   return DeliverUnits(line, length, units_complete_);
 }
 
@@ -299,7 +308,7 @@ std::size_t SourceLineReader::CutAtCharacter(char* out, std::size_t count) {
   std::size_t keep = count;
   switch (cut_) {
     case CutRule::kAnyByte: break;
-    case CutRule::kShiftJis: keep = ShiftJisBoundary(bytes, count); break;
+    case CutRule::kShiftJis: keep = sjis::CharsEnd(std::string_view(out, count)); break;
     case CutRule::kEucJp: keep = EucJpBoundary(bytes, count); break;
     case CutRule::kUtf8: keep = Utf8Boundary(bytes, count); break;
   }
@@ -366,7 +375,7 @@ bool SourceLineReader::UnitsEnded() {
 
 // Encodes the held units into line, as many whole characters as fit in a
 // piece, and keeps the rest for the next call.
-int SourceLineReader::DeliverUnits(char* line, std::size_t& length, bool line_complete) {
+bool SourceLineReader::DeliverUnits(char* line, std::size_t& length, bool line_complete) {
   char16_t* units = units_.get();
   std::size_t usable = unit_count_;
   // While the line goes on, a high surrogate at the end waits for its partner.
@@ -378,7 +387,7 @@ int SourceLineReader::DeliverUnits(char* line, std::size_t& length, bool line_co
   length = count;
   unit_count_ -= used;
   std::memmove(units, units + used, unit_count_ * sizeof(char16_t));
-  return 1;
+  return true;
 }
 
 }  // namespace velto::measure

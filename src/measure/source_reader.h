@@ -5,23 +5,28 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string_view>
 
 #include "platform/codepage.h"
 #include "platform/input_file.h"
+#include "velto/measure.hpp"
 
 namespace velto::measure {
 
-inline constexpr std::size_t kReadBufferLimit = 5120;  // a source line holds at most 5119 bytes + NUL
+// A source line and its terminating NUL.
+inline constexpr std::size_t kReadBufferLimit = kSourceLineBytes + 1;
 
-// The measured file behind one buffer of our own: large reads, no per-byte
-// calls. In text mode the byte 0x1A ends the data for good; CR LF pairs are
-// left to the line reader, which sees where lines end.
+// The measured text behind one buffer of our own: a file read in large
+// pieces, or bytes the caller holds, read in place. In text mode the byte
+// 0x1A ends the data for good; CR LF pairs are left to the line reader,
+// which sees where lines end.
 class BufferedFile {
  public:
   bool Open(const char* path, std::size_t capacity, bool text_mode);
+  void OpenBytes(std::string_view bytes, bool text_mode);
 
   // The bytes held and not yet consumed.
-  const char* data() const { return buffer_.get() + begin_; }
+  const char* data() const { return base_ + begin_; }
   std::size_t size() const { return end_ - begin_; }
   void Consume(std::size_t count) { begin_ += count; }
 
@@ -38,6 +43,7 @@ class BufferedFile {
   platform::InputFile file_;
   std::unique_ptr<char[]> buffer_;
   std::size_t capacity_ = 0;
+  const char* base_ = nullptr;  // buffer_, or the caller's bytes
   std::size_t begin_ = 0;
   std::size_t end_ = 0;
   bool text_mode_ = false;
@@ -49,11 +55,10 @@ class SourceLineReader {
  public:
   static constexpr std::size_t kDefaultFileBufferSize = 256 * 1024;
 
-  // char_set: CharSet as read from the status file (any value).
-  explicit SourceLineReader(std::int32_t char_set);
+  explicit SourceLineReader(CharSet char_set);
   // The same with a file buffer of another size, at least 4 bytes; small
   // buffers let tests put a line end or a character on a read boundary.
-  SourceLineReader(std::int32_t char_set, std::size_t file_buffer_size);
+  SourceLineReader(CharSet char_set, std::size_t file_buffer_size);
   ~SourceLineReader();
   SourceLineReader(const SourceLineReader&) = delete;
   SourceLineReader& operator=(const SourceLineReader&) = delete;
@@ -61,12 +66,15 @@ class SourceLineReader {
   // False when the file cannot be opened (or the conversion its CharSet
   // needs cannot be set up).
   bool Open(const char* path);
+  // Reads bytes the caller holds, which must outlive the reading. False when
+  // the conversion cannot be set up.
+  bool OpenBytes(std::string_view bytes);
 
   // Stores the next source line, NUL-terminated code page 932, in line
-  // (kReadBufferLimit bytes) and its byte length in length; returns 1.
-  // Returns 0 when the stream had already reached its end before the call
-  // (line untouched), and from a read error on.
-  int ReadSourceLine(char* line, std::size_t& length);
+  // (kReadBufferLimit bytes) and its byte length in length; true. False
+  // when the text had already reached its end before the call (line
+  // untouched), and from a read error on.
+  bool ReadSourceLine(char* line, std::size_t& length);
 
   // A read error (not the end of the file) ended the reading.
   bool ReadFailed() const { return file_.failed(); }
@@ -75,16 +83,17 @@ class SourceLineReader {
   enum class ReadPath { kBytes, kConverting, kUtf16 };
   enum class CutRule { kAnyByte, kShiftJis, kEucJp, kUtf8 };
 
-  int ReadByteLine(char* line, std::size_t& length);
-  int ReadConvertedLine(char* line, std::size_t& length);
-  int ReadUtf16Line(char* line, std::size_t& length);
+  bool PrepareToRead();
+  bool ReadByteLine(char* line, std::size_t& length);
+  bool ReadConvertedLine(char* line, std::size_t& length);
+  bool ReadUtf16Line(char* line, std::size_t& length);
 
   std::size_t ReadTextLine(char* out);
   std::size_t CutAtCharacter(char* out, std::size_t count);
   void ReadUnits();
   bool UnitsEnded();
   void SkipMark();
-  int DeliverUnits(char* line, std::size_t& length, bool line_complete);
+  bool DeliverUnits(char* line, std::size_t& length, bool line_complete);
 
   ReadPath path_ = ReadPath::kBytes;
   CutRule cut_ = CutRule::kShiftJis;

@@ -8,10 +8,10 @@
 
 namespace velto::platform {
 
-// Opens path as a binary output stream, creating the file when it is
-// missing: emptied, or with append, written at its end. nullptr when path
+// Opens path as a binary output stream, created when it is missing and
+// emptied when it is not. nullptr when path
 // names anything but a regular file (a fifo, a socket, a device, a
 // directory) or cannot be opened; never waits for the other end of a pipe.
-std::FILE* OpenRegularFileForWriting(const char* path, bool append);
+std::FILE* CreateRegularFile(const char* path);
 
 }  // namespace velto::platform

@@ -30,7 +30,7 @@ bool JoinPath(const char* dir, const char* name, PathBuffer& out) {
 bool ResolveAgainstCurrentDirectory(const char* path, PathBuffer& out) {
   if (ContainsSeparator(path)) return CopyPath(path, out);
   PathBuffer directory{};
-  if (!GetCurrentDirectory(directory)) {
+  if (!CurrentDirectory(directory)) {
     std::memset(out, 0, sizeof out);
     return false;
   }

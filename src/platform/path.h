@@ -20,7 +20,7 @@ bool ContainsSeparator(const char* path);
 
 // The process's current directory. False (and out cleared) when it cannot
 // be had or does not fit the buffer.
-bool GetCurrentDirectory(PathBuffer& out);
+bool CurrentDirectory(PathBuffer& out);
 
 // dir + separator + name. False (and out cleared) when it does not fit.
 bool JoinPath(const char* dir, const char* name, PathBuffer& out);
@@ -33,7 +33,7 @@ bool ResolveAgainstCurrentDirectory(const char* path, PathBuffer& out);
 // Removes the last component and the separator before it, in place; the
 // separator of the root stays ("/cfg/s.ini" -> "/cfg", "/s.ini" -> "/").
 // A path without a separator becomes empty.
-void RemoveFileSpec(char* path);
+void RemoveLastComponent(char* path);
 
 // Copies a zero-terminated string into a path buffer. False (and out
 // cleared) when it does not fit.

@@ -1,5 +1,5 @@
-// The INI profile service under the status file: the platform's
-// GetPrivateProfileString / GetPrivateProfileInt / WritePrivateProfileString.
+// The INI profile service under the status file: each call visits the file
+// afresh, reads one key, or applies a few writes as one update.
 #pragma once
 
 #include <cstddef>
@@ -9,26 +9,23 @@ namespace velto::platform {
 
 // Copies the value of key in section into out (at most size - 1 bytes and a
 // terminator), or def when the key is absent. Returns the bytes copied.
-std::size_t GetProfileString(const char* section, const char* key, const char* def,
-                             char* out, std::size_t size, const char* path);
+std::size_t ReadProfileValue(const char* path, const char* section, const char* key,
+                             const char* def, char* out, std::size_t size);
 
 // The value of key as a signed integer, or def when the key is absent.
-int GetProfileInt(const char* section, const char* key, int def, const char* path);
-
-// Sets key in section to value, adding the section and the key when missing.
-// Refused (false) when path names no existing regular file.
-bool WriteProfileString(const char* section, const char* key, const char* value,
-                        const char* path);
+int ReadProfileInt(const char* path, const char* section, const char* key, int def);
 
 struct ProfileEntry {
   const char* key;
   const char* value;
 };
 
-// Several writes applied as one update of the file, in the given order.
-// Refused (false) as a whole under the same conditions as a single write.
-bool WriteProfileStrings(const char* section, std::span<const ProfileEntry> entries,
-                         const char* path);
+// Sets each key of section to its value, adding the section and keys that
+// are missing, as one update of the file, in the given order. Refused
+// (false) as a whole when path names no existing regular file or a value
+// cannot be stored.
+bool UpdateProfileValues(const char* path, const char* section,
+                         std::span<const ProfileEntry> entries);
 
 // False for a file whose text form this platform's profile service cannot
 // read (on POSIX: one that begins with a UTF-16 byte-order mark).

@@ -2,7 +2,9 @@
 
 #include <cstdio>
 
+#include "platform/clock.h"
 #include "platform/find.h"
+#include "status/status_keys.h"
 #include "status/status_profile.h"
 
 namespace velto::status {
@@ -12,8 +14,8 @@ namespace {
 // a reader never sees the name of one target with the time of another.
 bool WriteNameAndTimeStamp(const StatusProfile& profile, const char* name,
                            const char* time_stamp) {
-  const platform::ProfileEntry entries[] = {{"Name", name}, {"TimeStamp", time_stamp}};
-  return profile.WriteStrings(kSection, entries) == 1;
+  const platform::ProfileEntry entries[] = {{kNameKey, name}, {kTimeStampKey, time_stamp}};
+  return profile.WriteStrings(entries);
 }
 
 // "YYYY/MM/DD hh:mm:ss" with the full year.

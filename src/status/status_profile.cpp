@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/find.h"
+#include "status/status_keys.h"
 
 namespace velto::status {
 namespace {
@@ -28,52 +29,43 @@ IntText ToDecimal(std::int64_t value) {
 
 bool FileExists(const char* path) { return platform::FindFirst(path).has_value(); }
 
-int StatusProfile::Open(const char* path) {
+bool StatusProfile::Open(const char* path) {
   platform::PathBuffer resolved{};
-  if (!platform::ResolveAgainstCurrentDirectory(path, resolved) || !FileExists(resolved) ||
-      !platform::ProfileFormatSupported(resolved)) {
-    valid_ = 0;
-    return 0;
-  }
-  std::memcpy(path_, resolved, sizeof path_);
-  valid_ = 1;
-  return 1;
+  valid_ = platform::ResolveAgainstCurrentDirectory(path, resolved) && FileExists(resolved) &&
+           platform::ProfileFormatSupported(resolved);
+  if (valid_) std::memcpy(path_, resolved, sizeof path_);
+  return valid_;
 }
 
-int StatusProfile::ReadString(const char* section, const char* key, char* out) const {
-  if (!valid_) return 0;
+bool StatusProfile::ReadString(const char* key, char* out) const {
+  if (!valid_) return false;
   platform::PathBuffer value{};
-  platform::GetProfileString(section, key, kMissingString, value, sizeof value, path_);
-  if (std::strcmp(value, kMissingString) == 0) return 0;
+  platform::ReadProfileValue(path_, kSection, key, kMissingString, value, sizeof value);
+  if (std::strcmp(value, kMissingString) == 0) return false;
   std::memcpy(out, value, std::strlen(value) + 1);
-  return 1;
+  return true;
 }
 
-int StatusProfile::ReadInt(const char* section, const char* key, std::int32_t& out) const {
-  if (!valid_) return 0;
-  out = platform::GetProfileInt(section, key, kMissingInt, path_);
-  if (out != kMissingInt) return 1;
+bool StatusProfile::ReadInt(const char* key, std::int32_t& out) const {
+  if (!valid_) return false;
+  out = platform::ReadProfileInt(path_, kSection, key, kMissingInt);
+  if (out != kMissingInt) return true;
   out = 0;
-  return 0;
+  return false;
 }
 
-int StatusProfile::WriteString(const char* section, const char* key, const char* value) const {
-  if (!valid_) return 0;
-  return platform::WriteProfileString(section, key, value, path_) ? 1 : 0;
+bool StatusProfile::WriteInt(const char* key, std::int64_t value) const {
+  const IntText text = ToDecimal(value);
+  const platform::ProfileEntry entry{key, text.data()};
+  return WriteStrings({&entry, 1});
 }
 
-int StatusProfile::WriteInt(const char* section, const char* key, std::int64_t value) const {
-  return WriteString(section, key, ToDecimal(value).data());
+bool StatusProfile::WriteStrings(std::span<const platform::ProfileEntry> entries) const {
+  return valid_ && platform::UpdateProfileValues(path_, kSection, entries);
 }
 
-int StatusProfile::WriteStrings(const char* section,
-                                std::span<const platform::ProfileEntry> entries) const {
-  if (!valid_) return 0;
-  return platform::WriteProfileStrings(section, entries, path_) ? 1 : 0;
-}
-
-int StatusProfile::WriteInts(const char* section, std::span<const char* const> keys,
-                             std::span<const std::int64_t> values) const {
+bool StatusProfile::WriteInts(std::span<const char* const> keys,
+                              std::span<const std::int64_t> values) const {
   std::vector<IntText> texts;
   std::vector<platform::ProfileEntry> entries;
   texts.reserve(keys.size());
@@ -82,7 +74,7 @@ int StatusProfile::WriteInts(const char* section, std::span<const char* const> k
     texts.push_back(ToDecimal(values[i]));
     entries.push_back({keys[i], texts.back().data()});
   }
-  return WriteStrings(section, entries);
+  return WriteStrings(entries);
 }
 
 }  // namespace velto::status

@@ -1,4 +1,6 @@
-#include "measure/char_ops.h"
+// The plain character operations that the references of the tests are
+// written in.
+#include "support/char_ops.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +10,7 @@
 #include <string>
 #include <vector>
 
-namespace velto::measure {
+namespace velto::testing {
 namespace {
 
 // ---------------------------------------------------------------------------
@@ -334,4 +336,4 @@ TEST(FindFirstOfTest, AgreesWithSplittingOnRandomBytes) {
 }
 
 }  // namespace
-}  // namespace velto::measure
+}  // namespace velto::testing

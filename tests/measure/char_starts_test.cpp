@@ -6,10 +6,11 @@
 #include <random>
 #include <string>
 
-#include "measure/char_ops.h"
 
 namespace velto::measure::char_starts {
 namespace {
+
+using sjis::IsLeadByte;
 
 // A 64-byte block, weighted toward lead bytes so that long runs of them and
 // every run parity occur.

@@ -24,8 +24,8 @@ constexpr const char* kComma = "\x81\x41";         // 、
 constexpr const char* kPeriod = "\x81\x42";        // 。
 constexpr const char* kAngle = "\x81\x71";         // 〈
 
-// The three keys of the line-break rules and the sets that set-up makes of
-// them: the NoTop set is NoTop_NoHang followed by NoTop_Hang.
+// The three line-break classes; the literal reference takes one NoTop set,
+// NoTop_NoHang followed by NoTop_Hang.
 struct Rules {
   std::string no_top_no_hang;
   std::string no_top_hang;
@@ -33,12 +33,6 @@ struct Rules {
 
   std::string no_top() const { return no_top_no_hang + no_top_hang; }
 };
-
-std::uint32_t SetUpBackoffLimit(std::uint32_t line_length) {
-  if (line_length == 0) return 0;
-  const auto limit = static_cast<std::uint32_t>(static_cast<double>(line_length) * 0.15);
-  return std::max<std::uint32_t>(limit, 5);
-}
 
 // Wraps with both the engine and the literal reference and checks that they
 // agree on the count, on where every display line begins, and that the
@@ -48,8 +42,8 @@ class Wrapping {
   Wrapping(const Rules& rules, std::uint32_t line_length, std::uint32_t backoff_limit)
       : rules_(rules), no_top_(rules.no_top()), line_length_(line_length),
         backoff_limit_(backoff_limit),
-        wrapper_(LineBreakSettings{line_length, backoff_limit, no_top_.c_str(),
-                                   rules_.no_top_hang.c_str(), rules_.no_end.c_str()}) {}
+        wrapper_(LineBreakRules{line_length, backoff_limit, rules_.no_top_no_hang,
+                                rules_.no_top_hang, rules_.no_end}) {}
 
   // The display lines of line as byte strings, after checking the engine
   // against the reference. line must be shorter than 5120 bytes.
@@ -201,7 +195,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(LineLengthTest, LargerThanTheLineGivesOne) {
   const std::string line = kAtoY + kKana + "\n";
   for (const std::uint32_t line_length : {36u, 100u, 5000u, 0x7fffffffu, 0xffffffffu}) {
-    const Wrapping wrapping({}, line_length, SetUpBackoffLimit(line_length));
+    const Wrapping wrapping({}, line_length, BackoffLimitFor(line_length));
     EXPECT_EQ(wrapping.Lines(line), std::vector<std::string>{kAtoY + kKana}) << line_length;
   }
 }
@@ -237,15 +231,22 @@ TEST(SourceLineTest, LongerThanTheReadBufferStillWrapsWhole) {
   EXPECT_EQ(wrapping.Count(Repeat(kKana, 700) + "\n"), 700);
 }
 
-TEST(SourceLineTest, SettingsMayLackSets) {
-  const LineWrapper wrapper(LineBreakSettings{10, 5, nullptr, nullptr, nullptr});
+TEST(SourceLineTest, RulesMayLackSets) {
+  const LineWrapper wrapper(LineBreakRules{10, 5, {}, {}, {}});
   EXPECT_EQ(wrapper.CountDisplayLines(kAtoY), 3);
+}
+
+TEST(BackoffLimitTest, FifteenPercentOfTheLineButAtLeastFive) {
+  struct Case {
+    std::uint32_t line_length, limit;
+  } const cases[] = {{0, 0}, {1, 5}, {10, 5}, {33, 5}, {34, 5}, {40, 6}, {100, 15}, {0xffffffffu, 644245094}};
+  for (const Case& c : cases) EXPECT_EQ(BackoffLimitFor(c.line_length), c.limit) << c.line_length;
 }
 
 TEST(SourceLineTest, LoneLeadByteEndingASetIsNoMember) {
   // 「 plus a cut-off lead byte 0x81 as the NoEnd set: the lead byte is no
   // character, so the line of 0x81 0x81 pairs (each a character) is plain.
-  const LineWrapper wrapper(LineBreakSettings{10, 5, "", "", "\x81\x75\x81"});
+  const LineWrapper wrapper(LineBreakRules{10, 5, "", "", "\x81\x75\x81"});
   EXPECT_EQ(wrapper.CountDisplayLines("abcdefghi\x81\x81" "jk"), 2);
   const Wrapping wrapping({"", "", "\x81\x81"}, 10, 5);  // a character 0x81 0x81 is a member
   EXPECT_EQ(wrapping.Lines("abcdefghi\x81\x81" "jk"),
@@ -258,7 +259,7 @@ TEST(SourceLineTest, LeadByteRunsAcrossCountingBlocks) {
   // exactly as a character-by-character reading does.
   const Rules rules{kLongVowel, kPeriod, "\x88\x88"};  // the character 0x88 0x88 may not end a line
   for (const std::uint32_t line_length : {1u, 10u, 33u, 40u}) {
-    const std::uint32_t limit = line_length < 10 ? 5 : SetUpBackoffLimit(line_length);
+    const std::uint32_t limit = BackoffLimitFor(line_length);
     const Wrapping wrapping(rules, line_length, limit);
     for (std::size_t lead = 0; lead < 8; ++lead) {
       for (std::size_t run = 1; run < 200; run += 7) {
@@ -351,9 +352,10 @@ TEST(RandomLinesTest, EngineAgreesWithReference) {
   std::mt19937 random(20240601);
   for (int i = 0; i < 3000; ++i) {
     const std::uint32_t line_length = kLineLengths[random() % std::size(kLineLengths)];
-    // Set-up raises 1 to 9 to 10; the engine must still do the right thing
-    // with them as they stand. A few random limits test the limit itself.
-    std::uint32_t limit = line_length < 10 && line_length != 0 ? 5 : SetUpBackoffLimit(line_length);
+    // A status file's 1 to 9 is raised to 10; the engine must still do the
+    // right thing with them as they stand. A few random limits test the
+    // limit itself.
+    std::uint32_t limit = BackoffLimitFor(line_length);
     if (line_length != 0 && random() % 5 == 0) limit = Below(random, 13);
     // Limits beyond what set-up makes let back-offs run far back.
     if (line_length != 0 && random() % 10 == 0) {

@@ -24,15 +24,12 @@ namespace {
 using Lines = std::vector<std::string>;
 constexpr std::size_t kPiece = kReadBufferLimit - 1;
 
-// Every source line of a file, read to the end.
-Lines ReadLines(const std::string& path, int char_set,
-                std::size_t buffer_size = SourceLineReader::kDefaultFileBufferSize) {
-  SourceLineReader reader(char_set, buffer_size);
-  EXPECT_TRUE(reader.Open(path.c_str()));
+// Every source line the reader delivers, read to the end.
+Lines ReadAll(SourceLineReader& reader) {
   Lines lines;
   char line[kReadBufferLimit];
   std::size_t length = 0;
-  while (reader.ReadSourceLine(line, length) == 1) {
+  while (reader.ReadSourceLine(line, length)) {
     EXPECT_LE(length, kPiece);
     EXPECT_EQ(line[length], '\0');
     EXPECT_EQ(std::strlen(line), length);
@@ -43,9 +40,16 @@ Lines ReadLines(const std::string& path, int char_set,
     }
   }
   // The end is for good.
-  EXPECT_EQ(reader.ReadSourceLine(line, length), 0);
+  EXPECT_FALSE(reader.ReadSourceLine(line, length));
   EXPECT_FALSE(reader.ReadFailed());
   return lines;
+}
+
+Lines ReadLines(const std::string& path, int char_set,
+                std::size_t buffer_size = SourceLineReader::kDefaultFileBufferSize) {
+  SourceLineReader reader(static_cast<CharSet>(char_set), buffer_size);
+  EXPECT_TRUE(reader.Open(path.c_str()));
+  return ReadAll(reader);
 }
 
 Lines ReadBytes(const std::string& bytes, int char_set,
@@ -75,6 +79,13 @@ class SourceLineReaderTest : public ::testing::TestWithParam<ReadCase> {};
 
 TEST_P(SourceLineReaderTest, DeliversTheseLines) {
   EXPECT_EQ(ReadBytes(GetParam().bytes, GetParam().char_set), GetParam().lines);
+}
+
+// Bytes held in memory are read in place, by the same rules.
+TEST_P(SourceLineReaderTest, DeliversTheSameLinesFromMemory) {
+  SourceLineReader reader(static_cast<CharSet>(GetParam().char_set));
+  ASSERT_TRUE(reader.OpenBytes(GetParam().bytes));
+  EXPECT_EQ(ReadAll(reader), GetParam().lines);
 }
 
 // The same lines whatever the size of the reader's file buffer, so every
@@ -238,26 +249,26 @@ TEST(SourceLineReader, CrLfOnEveryReadBoundary) {
 
 TEST(SourceLineReader, FailsToOpenAMissingFile) {
   testing::Sandbox sandbox;
-  SourceLineReader reader(0);
+  SourceLineReader reader(CharSet{0});
   EXPECT_FALSE(reader.Open(sandbox.Path("missing.txt").c_str()));
   char line[kReadBufferLimit] = "untouched";
   std::size_t length = 7;
-  EXPECT_EQ(reader.ReadSourceLine(line, length), 0);
+  EXPECT_FALSE(reader.ReadSourceLine(line, length));
   EXPECT_STREQ(line, "untouched");
   EXPECT_EQ(length, 7u);
 }
 
 TEST(SourceLineReader, LeavesTheLineUntouchedAtTheEnd) {
   testing::Sandbox sandbox;
-  SourceLineReader reader(6);
+  SourceLineReader reader(CharSet{6});
   ASSERT_TRUE(reader.Open(sandbox.Write("a.txt", "abc").c_str()));
   char line[kReadBufferLimit] = {};
   std::size_t length = 0;
-  ASSERT_EQ(reader.ReadSourceLine(line, length), 1);
+  ASSERT_TRUE(reader.ReadSourceLine(line, length));
   EXPECT_STREQ(line, "abc");
   std::strcpy(line, "kept");
   length = 4;
-  EXPECT_EQ(reader.ReadSourceLine(line, length), 0);
+  EXPECT_FALSE(reader.ReadSourceLine(line, length));
   EXPECT_STREQ(line, "kept");
   EXPECT_EQ(length, 4u);
 }
@@ -267,11 +278,11 @@ TEST(SourceLineReader, LeavesTheLineUntouchedAtTheEnd) {
 TEST(SourceLineReader, ReadErrorEndsTheReadingAndIsReported) {
   testing::Sandbox sandbox;
   const std::string path = sandbox.Write("a.txt", Repeat("line\n", 100));
-  SourceLineReader reader(0, 16);
+  SourceLineReader reader(CharSet{0}, 16);
   ASSERT_TRUE(reader.Open(path.c_str()));
   char line[kReadBufferLimit];
   std::size_t length = 0;
-  ASSERT_EQ(reader.ReadSourceLine(line, length), 1);
+  ASSERT_TRUE(reader.ReadSourceLine(line, length));
   EXPECT_STREQ(line, "line\n");
 
   int descriptor = -1;
@@ -289,23 +300,23 @@ TEST(SourceLineReader, ReadErrorEndsTheReadingAndIsReported) {
   close(directory);
 
   int lines = 0;
-  while (reader.ReadSourceLine(line, length) == 1) ++lines;
+  while (reader.ReadSourceLine(line, length)) ++lines;
   EXPECT_LT(lines, 5);
   EXPECT_TRUE(reader.ReadFailed());
-  EXPECT_EQ(reader.ReadSourceLine(line, length), 0);
+  EXPECT_FALSE(reader.ReadSourceLine(line, length));
 }
 
 TEST(SourceLineReader, ReopeningStartsAfresh) {
   testing::Sandbox sandbox;
-  SourceLineReader reader(2);
+  SourceLineReader reader(CharSet{2});
   char line[kReadBufferLimit];
   std::size_t length = 0;
   ASSERT_TRUE(reader.Open(sandbox.Write("be.txt", std::string("\xFE\xFF\x00\x61", 4)).c_str()));
-  ASSERT_EQ(reader.ReadSourceLine(line, length), 1);
+  ASSERT_TRUE(reader.ReadSourceLine(line, length));
   EXPECT_STREQ(line, "a");
-  EXPECT_EQ(reader.ReadSourceLine(line, length), 0);
+  EXPECT_FALSE(reader.ReadSourceLine(line, length));
   ASSERT_TRUE(reader.Open(sandbox.Write("le.txt", std::string("\x62\x00", 2)).c_str()));
-  ASSERT_EQ(reader.ReadSourceLine(line, length), 1);
+  ASSERT_TRUE(reader.ReadSourceLine(line, length));
   EXPECT_STREQ(line, "b");
 }
 

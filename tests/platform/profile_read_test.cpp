@@ -18,7 +18,7 @@ constexpr const char* kAbsent = "<absent>";
 std::string ReadValue(const std::string& path, const char* section = "GetStatus",
                       const char* key = "Name") {
   char out[260] = {};
-  platform::GetProfileString(section, key, kAbsent, out, sizeof out, path.c_str());
+  platform::ReadProfileValue(path.c_str(), section, key, kAbsent, out, sizeof out);
   return out;
 }
 
@@ -76,11 +76,11 @@ TEST(ProfileReadLimits, LongValueIsCutToTheBuffer) {
   const std::string value(300, 'v');
   const std::string path = box.Write("s.ini", "[GetStatus]\nName=" + value + "\n");
   char out[260];
-  EXPECT_EQ(platform::GetProfileString("GetStatus", "Name", "", out, sizeof out, path.c_str()), 259u);
+  EXPECT_EQ(platform::ReadProfileValue(path.c_str(), "GetStatus", "Name", "", out, sizeof out), 259u);
   EXPECT_EQ(std::string(out), value.substr(0, 259));
 
   char small[4];
-  EXPECT_EQ(platform::GetProfileString("GetStatus", "Name", "", small, sizeof small, path.c_str()), 3u);
+  EXPECT_EQ(platform::ReadProfileValue(path.c_str(), "GetStatus", "Name", "", small, sizeof small), 3u);
   EXPECT_EQ(std::string(small), "vvv");
 }
 
@@ -88,7 +88,7 @@ TEST(ProfileReadLimits, DefaultIsCutToTheBufferToo) {
   Sandbox box;
   const std::string path = box.Write("s.ini", "");
   char out[4];
-  EXPECT_EQ(platform::GetProfileString("GetStatus", "Name", "NOVALUE", out, sizeof out, path.c_str()),
+  EXPECT_EQ(platform::ReadProfileValue(path.c_str(), "GetStatus", "Name", "NOVALUE", out, sizeof out),
             3u);
   EXPECT_EQ(std::string(out), "NOV");
 }
@@ -100,7 +100,7 @@ TEST(ProfileReadLimits, PathsThatNameNoRegularFileHoldNoKeys) {
   for (const std::string& path :
        {box.Path("dir"), box.Path("missing.ini"), box.Path("dir/*.ini"), box.Path("pipe")}) {
     EXPECT_EQ(ReadValue(path), kAbsent) << path;
-    EXPECT_EQ(platform::GetProfileInt("GetStatus", "Name", -9999, path.c_str()), -9999) << path;
+    EXPECT_EQ(platform::ReadProfileInt(path.c_str(), "GetStatus", "Name", -9999), -9999) << path;
   }
 }
 
@@ -119,7 +119,7 @@ TEST_P(ProfileInt, ReadsTheIntegerForms) {
   std::string text = "[GetStatus]\n";
   if (GetParam().value != nullptr) text += std::string("LineLength=") + GetParam().value + "\n";
   const std::string path = box.Write("s.ini", text);
-  EXPECT_EQ(platform::GetProfileInt("GetStatus", "LineLength", -9999, path.c_str()),
+  EXPECT_EQ(platform::ReadProfileInt(path.c_str(), "GetStatus", "LineLength", -9999),
             GetParam().expected);
 }
 

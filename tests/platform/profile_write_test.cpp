@@ -11,7 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/posix/profile_update.h"
 #include "platform/profile.h"
+#include "support/profile_value.h"
 #include "support/sandbox.h"
 #include "support/unprivileged.h"
 
@@ -45,7 +47,7 @@ TEST_P(ProfileWrite, ChangesOnlyTheKey) {
   const WriteCase& c = GetParam();
   Sandbox box;
   const std::string path = box.Write("s.ini", c.before);
-  ASSERT_TRUE(platform::WriteProfileString("GetStatus", c.key, c.value, path.c_str()));
+  ASSERT_TRUE(testing::UpdateProfileValue(path.c_str(), "GetStatus", c.key, c.value));
   EXPECT_EQ(Sandbox::Read(path), c.after);
   EXPECT_EQ(FolderNames(box.root()), std::vector<std::string>{"s.ini"});
 }
@@ -97,7 +99,7 @@ TEST(ProfileWriteGroup, AppliesEveryKeyInOrderAsOneUpdate) {
   const std::string path = box.Write("s.ini", "[GetStatus]\nSize=9\n; end\n");
   const platform::ProfileEntry entries[] = {
       {"Size", "0"}, {"CRLF", "0"}, {"NoCRLF", "0"}, {"Size", "5"}};
-  ASSERT_TRUE(platform::WriteProfileStrings("GetStatus", entries, path.c_str()));
+  ASSERT_TRUE(platform::UpdateProfileValues(path.c_str(), "GetStatus", entries));
   EXPECT_EQ(Sandbox::Read(path), "[GetStatus]\nSize=5\nCRLF=0\nNoCRLF=0\n; end\n");
 }
 
@@ -106,19 +108,19 @@ TEST(ProfileWriteGroup, OneUnwritableEntryRefusesTheWhole) {
   const std::string before = "[GetStatus]\nSize=9\n";
   const std::string path = box.Write("s.ini", before);
   const platform::ProfileEntry entries[] = {{"Size", "0"}, {"Name", "a\nSize=7"}};
-  EXPECT_FALSE(platform::WriteProfileStrings("GetStatus", entries, path.c_str()));
+  EXPECT_FALSE(platform::UpdateProfileValues(path.c_str(), "GetStatus", entries));
   EXPECT_EQ(Sandbox::Read(path), before);
 }
 
 TEST(ProfileWriteGroup, WrittenValuesReadBack) {
   Sandbox box;
   const std::string path = box.Write("s.ini", "");
-  ASSERT_TRUE(platform::WriteProfileString("GetStatus", "LineLength", "-2147483648", path.c_str()));
-  ASSERT_TRUE(platform::WriteProfileString("GetStatus", "Name", "NOVALUEX", path.c_str()));
+  ASSERT_TRUE(testing::UpdateProfileValue(path.c_str(), "GetStatus", "LineLength", "-2147483648"));
+  ASSERT_TRUE(testing::UpdateProfileValue(path.c_str(), "GetStatus", "Name", "NOVALUEX"));
   char out[260] = {};
-  platform::GetProfileString("getstatus", "name", "", out, sizeof out, path.c_str());
+  platform::ReadProfileValue(path.c_str(), "getstatus", "name", "", out, sizeof out);
   EXPECT_STREQ(out, "NOVALUEX");
-  EXPECT_EQ(platform::GetProfileInt("GetStatus", "LineLength", 0, path.c_str()), -2147483647 - 1);
+  EXPECT_EQ(platform::ReadProfileInt(path.c_str(), "GetStatus", "LineLength", 0), -2147483647 - 1);
 }
 
 struct RefusedCase {
@@ -139,7 +141,7 @@ TEST_P(ProfileWriteRefused, LeavesTheFileAsItWas) {
   Sandbox box;
   const std::string before = "[GetStatus]\nName=a\n";
   const std::string path = box.Write("s.ini", before);
-  EXPECT_FALSE(platform::WriteProfileString(c.section, c.key, c.value, path.c_str()));
+  EXPECT_FALSE(testing::UpdateProfileValue(path.c_str(), c.section, c.key, c.value));
   EXPECT_EQ(Sandbox::Read(path), before);
 }
 
@@ -168,9 +170,9 @@ TEST(ProfileWriteTarget, PathsThatNameNoRegularFileAreRefusedAndNothingIsCreated
   ASSERT_EQ(symlink("missing.ini", box.Path("dangling.ini").c_str()), 0);
   for (const std::string& path : {box.Path("missing.ini"), box.Path("dir"), box.Path("dir/*.ini"),
                                  box.Path("dir/?.ini"), box.Path("pipe"), box.Path("dangling.ini")}) {
-    EXPECT_FALSE(platform::WriteProfileString("GetStatus", "Name", "x", path.c_str())) << path;
+    EXPECT_FALSE(testing::UpdateProfileValue(path.c_str(), "GetStatus", "Name", "x")) << path;
   }
-  EXPECT_FALSE(platform::WriteProfileString("GetStatus", "Name", "x", nullptr));
+  EXPECT_FALSE(testing::UpdateProfileValue(nullptr, "GetStatus", "Name", "x"));
   EXPECT_EQ(FolderNames(box.root()), (std::vector<std::string>{"dangling.ini", "dir", "pipe"}));
   EXPECT_EQ(FolderNames(box.Path("dir")), std::vector<std::string>{"a.ini"});
   EXPECT_EQ(Sandbox::Read(box.Path("dir/a.ini")), "[GetStatus]\n");
@@ -181,7 +183,7 @@ TEST(ProfileWriteTarget, PermissionBitsAreKept) {
   for (const mode_t mode : {0600u, 0640u, 0604u, 0666u}) {
     const std::string path = box.Write("s.ini", "[GetStatus]\n");
     ASSERT_EQ(chmod(path.c_str(), mode), 0);
-    ASSERT_TRUE(platform::WriteProfileString("GetStatus", "Name", "x", path.c_str()));
+    ASSERT_TRUE(testing::UpdateProfileValue(path.c_str(), "GetStatus", "Name", "x"));
     struct stat info {};
     ASSERT_EQ(stat(path.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 07777, mode);
@@ -193,7 +195,7 @@ TEST(ProfileWriteTarget, OwnerIsKeptWhereAllowed) {
   Sandbox box;
   const std::string path = box.Write("s.ini", "[GetStatus]\n");
   ASSERT_EQ(chown(path.c_str(), 65534, 65534), 0);
-  ASSERT_TRUE(platform::WriteProfileString("GetStatus", "Name", "x", path.c_str()));
+  ASSERT_TRUE(testing::UpdateProfileValue(path.c_str(), "GetStatus", "Name", "x"));
   struct stat info {};
   ASSERT_EQ(stat(path.c_str(), &info), 0);
   EXPECT_EQ(info.st_uid, 65534u);
@@ -206,7 +208,7 @@ TEST(ProfileWriteTarget, SymbolicLinkStaysALinkAndItsTargetIsUpdated) {
   const std::string real = box.Write("real/s.ini", "[GetStatus]\nName=old\n");
   const std::string link = box.Path("link.ini");
   ASSERT_EQ(symlink("real/s.ini", link.c_str()), 0);
-  ASSERT_TRUE(platform::WriteProfileString("GetStatus", "Name", "new", link.c_str()));
+  ASSERT_TRUE(testing::UpdateProfileValue(link.c_str(), "GetStatus", "Name", "new"));
   struct stat info {};
   ASSERT_EQ(lstat(link.c_str(), &info), 0);
   EXPECT_TRUE(S_ISLNK(info.st_mode));
@@ -219,7 +221,7 @@ TEST(ProfileWriteTarget, ReadOnlyFileIsRefused) {
   const std::string path = box.Write("s.ini", "[GetStatus]\nName=a\n");
   ASSERT_EQ(chmod(path.c_str(), 0444), 0);
   const auto written = RunUnprivileged(box.root(), [&] {
-    return platform::WriteProfileString("GetStatus", "Name", "x", path.c_str()) ? 1 : 0;
+    return testing::UpdateProfileValue(path.c_str(), "GetStatus", "Name", "x") ? 1 : 0;
   });
   EXPECT_EQ(written, 0);
   EXPECT_EQ(Sandbox::Read(path), "[GetStatus]\nName=a\n");
@@ -230,7 +232,7 @@ TEST(ProfileWriteTarget, ReadOnlyFolderIsRefusedAndLeavesNoTemporaryFile) {
   const std::string path = box.Write("ro/s.ini", "[GetStatus]\nName=a\n");
   ASSERT_EQ(chmod(box.Path("ro").c_str(), 0555), 0);
   const auto written = RunUnprivileged(box.root(), [&] {
-    return platform::WriteProfileString("GetStatus", "Name", "x", path.c_str()) ? 1 : 0;
+    return testing::UpdateProfileValue(path.c_str(), "GetStatus", "Name", "x") ? 1 : 0;
   });
   EXPECT_EQ(written, 0);
   EXPECT_EQ(Sandbox::Read(path), "[GetStatus]\nName=a\n");
@@ -244,12 +246,41 @@ TEST(ProfileWriteTarget, ReplacesTheFileInsteadOfRewritingIt) {
   const std::string path = box.Write("s.ini", "[GetStatus]\nName=old\n");
   FILE* reader = std::fopen(path.c_str(), "rb");
   ASSERT_NE(reader, nullptr);
-  ASSERT_TRUE(platform::WriteProfileString("GetStatus", "Name", "new", path.c_str()));
+  ASSERT_TRUE(testing::UpdateProfileValue(path.c_str(), "GetStatus", "Name", "new"));
   char old_text[64] = {};
   const std::size_t count = std::fread(old_text, 1, sizeof old_text - 1, reader);
   std::fclose(reader);
   EXPECT_EQ(std::string(old_text, count), "[GetStatus]\nName=old\n");
   EXPECT_EQ(Sandbox::Read(path), "[GetStatus]\nName=new\n");
+}
+
+// Where the system cannot exchange two names, the update renames the new
+// file over the old one: the same text, attributes and link, and a reader of
+// the old file still reads the old text whole.
+TEST(ProfileWriteTarget, RenameAlonePutsTheNewFileInPlaceTheSameWay) {
+  for (const platform::Replacement replacement :
+       {platform::Replacement::kExchangeWherePossible, platform::Replacement::kRename}) {
+    Sandbox box;
+    const std::string real = box.Write("real/s.ini", "[GetStatus]\nName=old\n");
+    ASSERT_EQ(chmod(real.c_str(), 0640), 0);
+    const std::string link = box.Path("link.ini");
+    ASSERT_EQ(symlink("real/s.ini", link.c_str()), 0);
+    FILE* reader = std::fopen(real.c_str(), "rb");
+    ASSERT_NE(reader, nullptr);
+    const platform::ProfileEntry entry{"Name", "new"};
+    ASSERT_TRUE(platform::UpdateProfileValuesBy(replacement, link.c_str(), "GetStatus", {&entry, 1}));
+    char old_text[64] = {};
+    const std::size_t count = std::fread(old_text, 1, sizeof old_text - 1, reader);
+    std::fclose(reader);
+    EXPECT_EQ(std::string(old_text, count), "[GetStatus]\nName=old\n");
+    EXPECT_EQ(Sandbox::Read(real), "[GetStatus]\nName=new\n");
+    struct stat info {};
+    ASSERT_EQ(lstat(link.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISLNK(info.st_mode));
+    ASSERT_EQ(stat(real.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+    EXPECT_EQ(FolderNames(box.Path("real")), std::vector<std::string>{"s.ini"});
+  }
 }
 
 }  // namespace

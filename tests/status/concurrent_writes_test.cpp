@@ -40,16 +40,16 @@ std::string KeyOf(int writer, char which) { return "W" + std::to_string(writer) 
 // together with a key that every writer shares, in each round.
 bool RunWriter(const std::string& path, int writer) {
   const status::StatusProfile profile(path.c_str());
-  bool ok = profile.IsValid() == 1;
+  bool ok = profile.IsValid();
   const std::string single = KeyOf(writer, 'S');
   const std::string grouped = KeyOf(writer, 'G');
   for (int round = 0; round < kRounds; ++round) {
     const std::string value = std::to_string(round);
     const std::string shared = std::to_string(writer) + ":" + value;
-    ok = profile.WriteString(status::kSection, single.c_str(), value.c_str()) == 1 && ok;
+    ok = profile.WriteInt(single.c_str(), round) && ok;
     const platform::ProfileEntry entries[] = {{grouped.c_str(), value.c_str()},
                                               {"Shared", shared.c_str()}};
-    ok = profile.WriteStrings(status::kSection, entries) == 1 && ok;
+    ok = profile.WriteStrings(entries) && ok;
   }
   return ok;
 }

@@ -13,7 +13,6 @@
 namespace velto::testing {
 namespace {
 
-using status::kSection;
 using status::StatusProfile;
 
 TEST(StatusProfileOpen, NameWithoutSeparatorIsResolvedAgainstTheCurrentDirectory) {
@@ -21,11 +20,11 @@ TEST(StatusProfileOpen, NameWithoutSeparatorIsResolvedAgainstTheCurrentDirectory
   box.Write("work/s.ini", "[GetStatus]\nName=here\n");
   const ScopedCurrentDirectory cwd(box.root() / "work");
   StatusProfile profile;
-  ASSERT_EQ(profile.Open("s.ini"), 1);
-  EXPECT_EQ(profile.IsValid(), 1);
+  ASSERT_TRUE(profile.Open("s.ini"));
+  EXPECT_TRUE(profile.IsValid());
   EXPECT_EQ(std::string(profile.path()), (std::filesystem::current_path() / "s.ini").string());
   char value[260] = {};
-  EXPECT_EQ(profile.ReadString(kSection, "Name", value), 1);
+  EXPECT_TRUE(profile.ReadString("Name", value));
   EXPECT_STREQ(value, "here");
 }
 
@@ -35,27 +34,27 @@ TEST(StatusProfileOpen, PathWithSeparatorIsUsedUnchanged) {
   box.Write("other/sub/s.ini", "");
   const ScopedCurrentDirectory cwd(box.root());
   const StatusProfile profile("sub/s.ini");
-  EXPECT_EQ(profile.IsValid(), 1);
+  EXPECT_TRUE(profile.IsValid());
   EXPECT_STREQ(profile.path(), "sub/s.ini");
 }
 
 TEST(StatusProfileOpen, DirectoriesAndMatchingPatternsAreUsable) {
   Sandbox box;
   box.Write("dir/s.ini", "");
-  EXPECT_EQ(StatusProfile(box.Path("dir").c_str()).IsValid(), 1);
-  EXPECT_EQ(StatusProfile(box.Path("dir/*.ini").c_str()).IsValid(), 1);
-  EXPECT_EQ(StatusProfile(box.Path("dir/*.txt").c_str()).IsValid(), 0);
+  EXPECT_TRUE(StatusProfile(box.Path("dir").c_str()).IsValid());
+  EXPECT_TRUE(StatusProfile(box.Path("dir/*.ini").c_str()).IsValid());
+  EXPECT_FALSE(StatusProfile(box.Path("dir/*.txt").c_str()).IsValid());
 }
 
 TEST(StatusProfileOpen, MissingFileIsNotUsableAndIsNotCreated) {
   Sandbox box;
   const std::string path = box.Path("missing.ini");
   const StatusProfile profile(path.c_str());
-  EXPECT_EQ(profile.IsValid(), 0);
-  EXPECT_EQ(profile.WriteInt(kSection, "Size", 1), 0);
-  EXPECT_EQ(profile.WriteString(kSection, "Name", "a"), 0);
+  EXPECT_FALSE(profile.IsValid());
+  EXPECT_FALSE(profile.WriteInt("Size", 1));
+  EXPECT_FALSE(profile.WriteInt("Name", 1));
   std::int32_t value = 77;
-  EXPECT_EQ(profile.ReadInt(kSection, "Size", value), 0);
+  EXPECT_FALSE(profile.ReadInt("Size", value));
   EXPECT_EQ(value, 77);
   EXPECT_FALSE(std::filesystem::exists(path));
 }
@@ -63,17 +62,17 @@ TEST(StatusProfileOpen, MissingFileIsNotUsableAndIsNotCreated) {
 TEST(StatusProfileOpen, FailedOpenMakesAUsableProfileUnusable) {
   Sandbox box;
   StatusProfile profile(box.Write("s.ini", "").c_str());
-  ASSERT_EQ(profile.IsValid(), 1);
-  EXPECT_EQ(profile.Open(box.Path("missing.ini").c_str()), 0);
-  EXPECT_EQ(profile.IsValid(), 0);
+  ASSERT_TRUE(profile.IsValid());
+  EXPECT_FALSE(profile.Open(box.Path("missing.ini").c_str()));
+  EXPECT_FALSE(profile.IsValid());
 }
 
 TEST(StatusProfileOpen, Utf16FileIsNotUsable) {
   Sandbox box;
   const std::string path = box.Write("s.ini", std::string("\xFF\xFE[\0G\0", 6));
   const StatusProfile profile(path.c_str());
-  EXPECT_EQ(profile.IsValid(), 0);
-  EXPECT_EQ(profile.WriteString(kSection, "Name", "a"), 0);
+  EXPECT_FALSE(profile.IsValid());
+  EXPECT_FALSE(profile.WriteInt("Name", 1));
   EXPECT_EQ(Sandbox::Read(path), std::string("\xFF\xFE[\0G\0", 6));
 }
 
@@ -84,16 +83,16 @@ TEST(StatusProfileOpen, PathsBeyond259BytesAreNotUsable) {
   const std::size_t root = box.root().string().size() + 1;
   box.Write(fits.substr(root), "[GetStatus]\n");
   box.Write(too_long.substr(root), "[GetStatus]\n");
-  EXPECT_EQ(StatusProfile(fits.c_str()).IsValid(), 1);
-  EXPECT_EQ(StatusProfile(too_long.c_str()).IsValid(), 0);
+  EXPECT_TRUE(StatusProfile(fits.c_str()).IsValid());
+  EXPECT_FALSE(StatusProfile(too_long.c_str()).IsValid());
 
   // The current directory, a separator and the name together decide.
   const std::filesystem::path folder = std::filesystem::path(fits).parent_path();
   const std::string name = std::filesystem::path(fits).filename().string();
   box.Write((folder / (name + "x")).string().substr(root), "");
   const ScopedCurrentDirectory cwd(folder);
-  EXPECT_EQ(StatusProfile(name.c_str()).IsValid(), 1);
-  EXPECT_EQ(StatusProfile((name + "x").c_str()).IsValid(), 0);
+  EXPECT_TRUE(StatusProfile(name.c_str()).IsValid());
+  EXPECT_FALSE(StatusProfile((name + "x").c_str()).IsValid());
 }
 
 class StatusProfileRead : public ::testing::Test {
@@ -108,20 +107,20 @@ class StatusProfileRead : public ::testing::Test {
                        "Sentinel=-9999\n"
                        "Number=-5\n"
                        "Text=abc\n");
-    ASSERT_EQ(profile_.Open(path_.c_str()), 1);
+    ASSERT_TRUE(profile_.Open(path_.c_str()));
   }
 
   std::pair<int, std::string> ReadString(const char* key) const {
     char out[260];
     std::memset(out, '#', sizeof out);
     out[sizeof out - 1] = '\0';
-    const int found = profile_.ReadString(kSection, key, out);
+    const int found = profile_.ReadString(key, out);
     return {found, out};
   }
 
   std::pair<int, std::int32_t> ReadInt(const char* key) const {
     std::int32_t value = 123;
-    const int found = profile_.ReadInt(kSection, key, value);
+    const int found = profile_.ReadInt(key, value);
     return {found, value};
   }
 
@@ -149,9 +148,9 @@ TEST_F(StatusProfileRead, IntegersTellPresentFromAbsent) {
 }
 
 TEST_F(StatusProfileRead, WriteIntWritesPlainSignedDecimal) {
-  ASSERT_EQ(profile_.WriteInt(kSection, "A", -2147483648LL), 1);
-  ASSERT_EQ(profile_.WriteInt(kSection, "B", 0), 1);
-  ASSERT_EQ(profile_.WriteInt(kSection, "C", -5), 1);
+  ASSERT_TRUE(profile_.WriteInt("A", -2147483648LL));
+  ASSERT_TRUE(profile_.WriteInt("B", 0));
+  ASSERT_TRUE(profile_.WriteInt("C", -5));
   const std::string text = Sandbox::Read(path_);
   EXPECT_NE(text.find("\nA=-2147483648\nB=0\nC=-5\n"), std::string::npos) << text;
   EXPECT_EQ(ReadInt("A"), std::make_pair(1, -2147483647 - 1));

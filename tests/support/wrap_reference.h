@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "measure/char_ops.h"
+#include "support/char_ops.h"
 
 namespace velto::testing {
 
@@ -23,8 +23,8 @@ inline constexpr std::size_t kReadBufferLimit = 5120;
 // and a lone lead byte copy as no character and are members of no set.
 inline bool InSet(const char* set, const char* position) {
   char character[3] = {};
-  measure::CopyChars(character, position, 1);
-  return measure::FindFirstOf(set, character) != nullptr;
+  CopyChars(character, position, 1);
+  return FindFirstOf(set, character) != nullptr;
 }
 
 }  // namespace wrap_reference_detail
@@ -36,11 +36,6 @@ inline std::int32_t ReferenceCountDisplayLines(const char* line, std::uint32_t l
                                                std::uint32_t backoff_limit, const char* no_top,
                                                const char* hang, const char* no_end,
                                                std::vector<std::size_t>* starts = nullptr) {
-  using measure::ByteLength;
-  using measure::CopyChars;
-  using measure::CountChars;
-  using measure::NextChar;
-  using measure::PrevChar;
   using wrap_reference_detail::InSet;
   using wrap_reference_detail::kReadBufferLimit;
 

@@ -6,8 +6,7 @@
 #include <charconv>
 #include <cstring>
 
-#include "platform/path.h"
-#include "status/status_profile.h"
+#include "support/status_file.h"
 #include "velto.h"
 
 namespace velto::testing {
@@ -86,11 +85,14 @@ class JsonReader {
   std::size_t pos_ = 0;
 };
 
-std::int64_t ReadResult(const status::StatusProfile& profile, const char* key) {
-  platform::PathBuffer value{};
-  EXPECT_EQ(profile.ReadString(status::kSection, key, value), 1) << key;
+std::int64_t ReadResult(const std::map<std::string, std::string>& section, const char* key) {
+  const auto found = section.find(key);
+  EXPECT_NE(found, section.end()) << key;
   std::int64_t number = -1;
-  std::from_chars(value, value + std::strlen(value), number);
+  if (found != section.end()) {
+    const std::string& value = found->second;
+    std::from_chars(value.data(), value.data() + value.size(), number);
+  }
   return number;
 }
 
@@ -107,14 +109,14 @@ std::string StatusText(std::string_view lines) { return "[GetStatus]\n" + std::s
 Counts LibraryCount(const Sandbox& sandbox, const std::string& target, std::string_view status_text) {
   const std::string status_path = sandbox.Write("library-status.ini", status_text);
   EXPECT_EQ(GetDataStatus(target.c_str(), status_path.c_str()), 0) << target;
-  const status::StatusProfile profile(status_path.c_str());
+  const std::map<std::string, std::string> section = ReadStatusSection(status_path);
   Counts counts;
-  counts.crlf = ReadResult(profile, "CRLF");
-  counts.nocrlf = ReadResult(profile, "NoCRLF");
-  counts.nocrlf_noblank = ReadResult(profile, "NoCRLF_NoBLANK");
-  counts.line_count = ReadResult(profile, "LineCount");
-  counts.page_count = ReadResult(profile, "PageCount");
-  counts.mod_count = ReadResult(profile, "ModCount");
+  counts.crlf = ReadResult(section, "CRLF");
+  counts.nocrlf = ReadResult(section, "NoCRLF");
+  counts.nocrlf_noblank = ReadResult(section, "NoCRLF_NoBLANK");
+  counts.line_count = ReadResult(section, "LineCount");
+  counts.page_count = ReadResult(section, "PageCount");
+  counts.mod_count = ReadResult(section, "ModCount");
   return counts;
 }
 

@@ -21,7 +21,7 @@ constexpr std::string_view kJapanese = "吾輩はねこである。名前はま�
 struct DetectCase {
   const char* label;
   std::string bytes;
-  std::int32_t char_set;
+  CharSet char_set;
   tool::ByteOrderMark mark;
 };
 
@@ -41,26 +41,26 @@ std::vector<DetectCase> DetectCases() {
   const std::string euc = ConvertFromUtf8(kJapanese, "EUC-JP");
   const std::string utf8(kJapanese);
   return {
-      {"ascii", "plain ASCII text\n", tool::kCharSetShiftJis, ByteOrderMark::kNone},
-      {"empty", "", tool::kCharSetShiftJis, ByteOrderMark::kNone},
-      {"sjis", sjis, tool::kCharSetShiftJis, ByteOrderMark::kNone},
-      {"euc", euc, tool::kCharSetEucJp, ByteOrderMark::kNone},
-      {"euc_half_width", ConvertFromUtf8("ｶﾀｶﾅとかな\n", "EUC-JP"), tool::kCharSetEucJp,
+      {"ascii", "plain ASCII text\n", CharSet::kShiftJis, ByteOrderMark::kNone},
+      {"empty", "", CharSet::kShiftJis, ByteOrderMark::kNone},
+      {"sjis", sjis, CharSet::kShiftJis, ByteOrderMark::kNone},
+      {"euc", euc, CharSet::kEucJp, ByteOrderMark::kNone},
+      {"euc_half_width", ConvertFromUtf8("ｶﾀｶﾅとかな\n", "EUC-JP"), CharSet::kEucJp,
        ByteOrderMark::kNone},
-      {"sjis_half_width", ConvertFromUtf8("ｶﾀｶﾅとかな\n", "windows-31j"), tool::kCharSetShiftJis,
+      {"sjis_half_width", ConvertFromUtf8("ｶﾀｶﾅとかな\n", "windows-31j"), CharSet::kShiftJis,
        ByteOrderMark::kNone},
-      {"utf8", utf8, tool::kCharSetUtf8, ByteOrderMark::kNone},
+      {"utf8", utf8, CharSet::kUtf8, ByteOrderMark::kNone},
       // A prefix may cut the last character: still UTF-8.
-      {"utf8_cut", utf8.substr(0, utf8.size() - 2), tool::kCharSetUtf8, ByteOrderMark::kNone},
-      {"utf8_mark", "\xEF\xBB\xBF" "abc", tool::kCharSetUtf8, ByteOrderMark::kUtf8},
-      {"utf16le", "\xFF\xFE" "a\0", tool::kCharSetUtf16, ByteOrderMark::kUtf16LittleEndian},
-      {"utf16be", "\xFE\xFF\0a", tool::kCharSetUtf16, ByteOrderMark::kUtf16BigEndian},
-      {"jis", ConvertFromUtf8(kJapanese, "ISO-2022-JP"), tool::kCharSetIso2022Jp, ByteOrderMark::kNone},
-      {"jis_at", "abc\x1B$@$\"\x1B(Bdef", tool::kCharSetIso2022Jp, ByteOrderMark::kNone},
-      {"jis_roman", "\x1B(Jabc", tool::kCharSetIso2022Jp, ByteOrderMark::kNone},
-      {"jis_kana", "\x1B(I12", tool::kCharSetIso2022Jp, ByteOrderMark::kNone},
+      {"utf8_cut", utf8.substr(0, utf8.size() - 2), CharSet::kUtf8, ByteOrderMark::kNone},
+      {"utf8_mark", "\xEF\xBB\xBF" "abc", CharSet::kUtf8, ByteOrderMark::kUtf8},
+      {"utf16le", "\xFF\xFE" "a\0", CharSet::kUtf16, ByteOrderMark::kUtf16LittleEndian},
+      {"utf16be", "\xFE\xFF\0a", CharSet::kUtf16, ByteOrderMark::kUtf16BigEndian},
+      {"jis", ConvertFromUtf8(kJapanese, "ISO-2022-JP"), CharSet::kIso2022Jp, ByteOrderMark::kNone},
+      {"jis_at", "abc\x1B$@$\"\x1B(Bdef", CharSet::kIso2022Jp, ByteOrderMark::kNone},
+      {"jis_roman", "\x1B(Jabc", CharSet::kIso2022Jp, ByteOrderMark::kNone},
+      {"jis_kana", "\x1B(I12", CharSet::kIso2022Jp, ByteOrderMark::kNone},
       // An overlong form is not UTF-8; two bytes A4 A2 read as EUC-JP あ.
-      {"overlong", "\xC0\xAF\xA4\xA2", tool::kCharSetEucJp, ByteOrderMark::kNone},
+      {"overlong", "\xC0\xAF\xA4\xA2", CharSet::kEucJp, ByteOrderMark::kNone},
   };
 }
 
@@ -86,19 +86,22 @@ TEST(SettingsTest, LineLengthIsZeroOrTenAndMore) {
 
 TEST(SettingsTest, EncodingNamesAndNumbers) {
   EXPECT_EQ(tool::ParseEncoding("auto"), std::nullopt);
-  const std::pair<const char*, std::int32_t> names[] = {
+  const std::pair<const char*, int> names[] = {
       {"sjis", 0}, {"utf-16", 2}, {"euc-jp", 3}, {"iso-2022-jp", 4}, {"utf-7", 5}, {"utf-8", 6},
       {"0", 0},    {"1", 1},      {"7", 7}};
-  for (const auto& [name, char_set] : names) EXPECT_EQ(tool::ParseEncoding(name), char_set) << name;
+  for (const auto& [name, char_set] : names) {
+    EXPECT_EQ(tool::ParseEncoding(name), static_cast<CharSet>(char_set)) << name;
+  }
   for (const char* bad : {"8", "-1", "UTF8", "", "latin-1"}) {
     EXPECT_THROW(tool::ParseEncoding(bad), tool::ToolError) << bad;
   }
-  EXPECT_EQ(tool::EncodingName(1), "sjis");
-  EXPECT_EQ(tool::EncodingName(7), "utf-16");
+  EXPECT_EQ(tool::EncodingName(CharSet::kShiftJisToo), "sjis");
+  EXPECT_EQ(tool::EncodingName(CharSet::kUtf16Too), "utf-16");
+  EXPECT_EQ(tool::EncodingName(CharSet{9}), "sjis");
 }
 
 TEST(SettingsTest, BuiltInKinsokuSetsAreTheirUtf8ListsInCodePage932) {
-  const tool::KinsokuSets& sets = tool::DefaultKinsokuSets();
+  const Settings& sets = tool::DefaultLayout();
   EXPECT_EQ(sets.no_top_no_hang, ConvertFromUtf8(tool::kDefaultNoTopNoHangUtf8, "windows-31j"));
   EXPECT_EQ(sets.no_top_hang, ConvertFromUtf8(tool::kDefaultNoTopHangUtf8, "windows-31j"));
   EXPECT_EQ(sets.no_end, ConvertFromUtf8(tool::kDefaultNoEndUtf8, "windows-31j"));

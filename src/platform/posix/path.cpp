@@ -8,7 +8,7 @@ namespace velto::platform {
 
 char PathSeparator() { return '/'; }
 
-bool GetCurrentDirectory(PathBuffer& out) {
+bool CurrentDirectory(PathBuffer& out) {
   std::memset(out, 0, sizeof out);
   if (getcwd(out, sizeof out) == nullptr) {
     std::memset(out, 0, sizeof out);
@@ -17,7 +17,7 @@ bool GetCurrentDirectory(PathBuffer& out) {
   return true;
 }
 
-void RemoveFileSpec(char* path) {
+void RemoveLastComponent(char* path) {
   char* last = std::strrchr(path, PathSeparator());
   if (last == nullptr) {
     path[0] = '\0';

@@ -20,6 +20,7 @@
 #include <utility>
 
 #include "platform/posix/ini_text.h"
+#include "platform/posix/profile_update.h"
 #include "platform/profile.h"
 
 namespace velto::platform {
@@ -54,6 +55,19 @@ class Descriptor {
  private:
   int fd_ = -1;
 };
+
+// Puts from in to's place by exchanging the two names, so that to's old
+// text goes on under from's name; false where the system or the file system
+// cannot exchange names.
+bool ExchangeNames(const char* from, const char* to) {
+#if defined(VELTO_HAVE_RENAMEAT2)
+  return renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_EXCHANGE) == 0;
+#else
+  (void)from;
+  (void)to;
+  return false;
+#endif
+}
 
 // Opens path when it names a regular file. O_NONBLOCK keeps open() from
 // waiting on a fifo, which is refused by its type right after.
@@ -193,9 +207,11 @@ class ReplacementFile {
   // removed) costs a fraction of a rename over target, which some file
   // systems answer by writing the new file out at once; a host pays that on
   // every key. Where the exchange is not supported, a rename does the same.
-  bool Replace(const char* target) {
+  bool Replace(const char* target, Replacement replacement) {
     if (!fd_.Close()) return false;
-    if (renameat2(AT_FDCWD, path_.c_str(), AT_FDCWD, target, RENAME_EXCHANGE) == 0) return true;
+    if (replacement == Replacement::kExchangeWherePossible && ExchangeNames(path_.c_str(), target)) {
+      return true;
+    }
     if (rename(path_.c_str(), target) != 0) return false;
     path_.clear();
     return true;
@@ -206,10 +222,11 @@ class ReplacementFile {
   Descriptor fd_;
 };
 
-bool ReplaceContent(const char* target, const struct stat& original, std::string_view content) {
+bool ReplaceContent(const char* target, const struct stat& original, std::string_view content,
+                    Replacement how) {
   ReplacementFile replacement(target);
   return replacement.IsOpen() && replacement.Write(content) &&
-         replacement.TakeAttributesOf(original) && replacement.Replace(target);
+         replacement.TakeAttributesOf(original) && replacement.Replace(target, how);
 }
 
 bool CanWriteAll(const char* section, std::span<const ProfileEntry> entries) {
@@ -226,14 +243,14 @@ struct FreeDeleter {
 
 }  // namespace
 
-std::size_t GetProfileString(const char* section, const char* key, const char* def, char* out,
-                             std::size_t size, const char* path) {
+std::size_t ReadProfileValue(const char* path, const char* section, const char* key,
+                             const char* def, char* out, std::size_t size) {
   std::string text;
   const std::optional<std::string_view> value = LookUp(section, key, path, text);
   return CopyBounded(value ? *value : std::string_view(def == nullptr ? "" : def), out, size);
 }
 
-int GetProfileInt(const char* section, const char* key, int def, const char* path) {
+int ReadProfileInt(const char* path, const char* section, const char* key, int def) {
   std::string text;
   const std::optional<std::string_view> value = LookUp(section, key, path, text);
   // A present key with an empty value reads like an absent one, as it does
@@ -242,14 +259,13 @@ int GetProfileInt(const char* section, const char* key, int def, const char* pat
   return ini::ParseInteger(*value);
 }
 
-bool WriteProfileString(const char* section, const char* key, const char* value,
-                        const char* path) {
-  const ProfileEntry entry{key, value};
-  return WriteProfileStrings(section, std::span(&entry, 1), path);
+bool UpdateProfileValues(const char* path, const char* section,
+                         std::span<const ProfileEntry> entries) {
+  return UpdateProfileValuesBy(Replacement::kExchangeWherePossible, path, section, entries);
 }
 
-bool WriteProfileStrings(const char* section, std::span<const ProfileEntry> entries,
-                         const char* path) {
+bool UpdateProfileValuesBy(Replacement replacement, const char* path, const char* section,
+                           std::span<const ProfileEntry> entries) {
   if (path == nullptr || !CanWriteAll(section, entries)) return false;
   // A profile that is a symbolic link is updated where the link points, and
   // the link stays a link. A path that names nothing (or a wildcard pattern)
@@ -263,7 +279,7 @@ bool WriteProfileStrings(const char* section, std::span<const ProfileEntry> entr
   std::string updated = text;
   for (const ProfileEntry& entry : entries) ini::SetValue(updated, section, entry.key, entry.value);
   // A write that changes nothing leaves the file (and its time) alone.
-  return updated == text || ReplaceContent(target.get(), profile.info(), updated);
+  return updated == text || ReplaceContent(target.get(), profile.info(), updated, replacement);
 }
 
 bool ProfileFormatSupported(const char* path) {

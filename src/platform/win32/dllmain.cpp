@@ -1,6 +1,6 @@
 #include "platform/win32/windows_api.h"
 
-#include "platform/win32/tz_capture.h"
+#include "platform/tz_capture.h"
 
 // The library's only work at attach is to keep the environment's TZ of that
 // moment for the time conversions. Thread notifications and detach have

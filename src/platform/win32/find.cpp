@@ -3,47 +3,10 @@
 #include <cstring>
 
 #include "platform/find.h"
+#include "platform/win32/file_time.h"
 
 namespace velto::platform {
 namespace {
-
-// FILETIME counts 100-nanosecond ticks since 1601-01-01 00:00:00 UTC.
-constexpr std::int64_t kTicksPerSecond = 10'000'000;
-constexpr std::int64_t kSecondsFrom1601To1970 = 11'644'473'600;
-
-FileTime ToFileTime(const FILETIME& time) {
-  const std::uint64_t ticks =
-      (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
-  const auto signed_ticks = static_cast<std::int64_t>(ticks);
-  FileTime result;
-  result.seconds = signed_ticks / kTicksPerSecond - kSecondsFrom1601To1970;
-  result.nanoseconds = static_cast<std::int32_t>(signed_ticks % kTicksPerSecond * 100);
-  return result;
-}
-
-FILETIME ToSystemFileTime(const FileTime& time) {
-  std::int64_t ticks = (time.seconds + kSecondsFrom1601To1970) * kTicksPerSecond +
-                       time.nanoseconds / 100;
-  // FILETIME cannot hold a time before 1601; such a time is taken as 1601.
-  if (ticks < 0) ticks = 0;
-  const auto unsigned_ticks = static_cast<std::uint64_t>(ticks);
-  FILETIME result;
-  result.dwLowDateTime = static_cast<DWORD>(unsigned_ticks & 0xFFFF'FFFFu);
-  result.dwHighDateTime = static_cast<DWORD>(unsigned_ticks >> 32);
-  return result;
-}
-
-CalendarTime ToCalendar(const SYSTEMTIME& time) {
-  CalendarTime result;
-  result.year = time.wYear;
-  result.month = time.wMonth;
-  result.day = time.wDay;
-  result.hour = time.wHour;
-  result.minute = time.wMinute;
-  result.second = time.wSecond;
-  result.millisecond = time.wMilliseconds;
-  return result;
-}
 
 // The search record holds the name in MAX_PATH bytes, terminator included,
 // which is exactly our path buffer; the copy is bounded all the same.
@@ -89,26 +52,6 @@ std::optional<FoundEntry> FindFirst(const char* path) {
   }
   entry.last_write = ToFileTime(data.ftLastWriteTime);
   return entry;
-}
-
-CalendarTime FileTimeToLocalCalendar(const FileTime& time) {
-  // The system's own conversion: the current bias of the system time zone,
-  // as the file dialogs of the system show a file's time.
-  const FILETIME utc = ToSystemFileTime(time);
-  FILETIME local;
-  std::memset(&local, 0, sizeof local);
-  ::FileTimeToLocalFileTime(&utc, &local);
-  SYSTEMTIME fields;
-  std::memset(&fields, 0, sizeof fields);
-  ::FileTimeToSystemTime(&local, &fields);
-  return ToCalendar(fields);
-}
-
-CalendarTime LocalTimeNow() {
-  SYSTEMTIME now;
-  std::memset(&now, 0, sizeof now);
-  ::GetLocalTime(&now);
-  return ToCalendar(now);
 }
 
 }  // namespace velto::platform

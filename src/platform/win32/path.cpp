@@ -9,7 +9,7 @@ namespace velto::platform {
 
 char PathSeparator() { return '\\'; }
 
-bool GetCurrentDirectory(PathBuffer& out) {
+bool CurrentDirectory(PathBuffer& out) {
   std::memset(out, 0, sizeof out);
   // The result is the length without the terminator when it fits, else the
   // size the buffer would need; 0 reports a failure.
@@ -21,7 +21,7 @@ bool GetCurrentDirectory(PathBuffer& out) {
   return true;
 }
 
-void RemoveFileSpec(char* path) {
+void RemoveLastComponent(char* path) {
   // The shell's own rule: it walks the path character by character in the
   // ANSI code page, so a trail byte 0x5C is not taken for a separator here,
   // and the backslash of a drive root ("C:\") or a root ("\") stays.

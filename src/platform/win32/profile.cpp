@@ -49,28 +49,22 @@ std::size_t CopyDefault(const char* def, char* out, std::size_t size) {
 
 }  // namespace
 
-std::size_t GetProfileString(const char* section, const char* key, const char* def,
-                             char* out, std::size_t size, const char* path) {
+std::size_t ReadProfileValue(const char* path, const char* section, const char* key,
+                             const char* def, char* out, std::size_t size) {
   PathBuffer full{};
   if (!FullPath(path, full)) return CopyDefault(def, out, size);
   return ::GetPrivateProfileStringA(section, key, def, out, BoundedSize(size), full);
 }
 
-int GetProfileInt(const char* section, const char* key, int def, const char* path) {
+int ReadProfileInt(const char* path, const char* section, const char* key, int def) {
   PathBuffer full{};
   if (!FullPath(path, full)) return def;
   // The service hands a negative value back as its two's complement.
   return static_cast<int>(::GetPrivateProfileIntA(section, key, def, full));
 }
 
-bool WriteProfileString(const char* section, const char* key, const char* value,
-                        const char* path) {
-  const ProfileEntry entry{key, value};
-  return WriteProfileStrings(section, std::span<const ProfileEntry>(&entry, 1), path);
-}
-
-bool WriteProfileStrings(const char* section, std::span<const ProfileEntry> entries,
-                         const char* path) {
+bool UpdateProfileValues(const char* path, const char* section,
+                         std::span<const ProfileEntry> entries) {
   PathBuffer full{};
   if (!FullPath(path, full) || !IsExistingRegularFile(full)) return false;
   // The service rewrites the file on every call; there is no batch form, so

@@ -3,46 +3,10 @@
 #include <cstring>
 
 #include "platform/timezone.h"
-#include "platform/win32/tz_capture.h"
+#include "platform/tz_capture.h"
 
 namespace velto::platform {
 namespace {
-
-// The TZ value captured at attach. Plain zero-initialised storage: it is
-// written once under the loader lock, before any export can run, and only
-// read afterwards.
-char g_tz_at_load[kMaxTzBytes + 1];
-bool g_tz_set_at_load = false;
-
-bool IsTzName(const char* entry, const char* equals) {
-  if (equals - entry != 2) return false;
-  return (entry[0] == 'T' || entry[0] == 't') && (entry[1] == 'Z' || entry[1] == 'z');
-}
-
-// The environment block is a run of "name=value" strings ended by an empty
-// one. Names of the per-drive current directories begin with '=' ("=C:=C:\"),
-// so the '=' that ends a name is searched from the second byte on.
-const char* FindEquals(const char* entry) {
-  if (*entry != '\0') ++entry;
-  while (*entry != '\0' && *entry != '=') ++entry;
-  return *entry == '=' ? entry : nullptr;
-}
-
-void CaptureFromBlock(const char* block) {
-  for (const char* entry = block; *entry != '\0'; entry += std::strlen(entry) + 1) {
-    const char* equals = FindEquals(entry);
-    if (equals == nullptr || !IsTzName(entry, equals)) continue;
-    const char* value = equals + 1;
-    std::size_t length = 0;
-    while (length < kMaxTzBytes && value[length] != '\0') {
-      g_tz_at_load[length] = value[length];
-      ++length;
-    }
-    g_tz_at_load[length] = '\0';
-    g_tz_set_at_load = true;
-    return;
-  }
-}
 
 ZoneTransition ToTransition(const SYSTEMTIME& time) {
   ZoneTransition transition;
@@ -74,16 +38,15 @@ std::string ToAnsiName(const WCHAR* name) {
 
 }  // namespace
 
+// The environment block is a run of "name=value" strings ended by an empty
+// one. Called from DllMain on process attach.
 void CaptureTzAtLoad() {
   char* block = ::GetEnvironmentStringsA();
   if (block == nullptr) return;
-  CaptureFromBlock(block);
+  for (const char* entry = block; *entry != '\0'; entry += std::strlen(entry) + 1) {
+    if (CaptureTzEntry(entry)) break;
+  }
   ::FreeEnvironmentStringsA(block);
-}
-
-std::optional<std::string_view> TzAtLoad() {
-  if (!g_tz_set_at_load) return std::nullopt;
-  return std::string_view(g_tz_at_load);
 }
 
 std::optional<SystemTimeZone> ReadSystemTimeZone() {

@@ -1,7 +1,5 @@
-// The Windows headers for the platform layer. They define macros for the
-// ANSI/wide pairs of their services, and some of those names are also the
-// names of our own platform functions; the macros are dropped here so that
-// both keep their own names.
+// The Windows headers for the platform layer, lean and without the min and
+// max macros.
 #pragma once
 
 #ifndef NOMINMAX
@@ -11,8 +9,3 @@
 #define WIN32_LEAN_AND_MEAN
 #endif
 #include <windows.h>
-
-#undef GetCurrentDirectory
-#undef GetProfileString
-#undef GetProfileInt
-#undef WriteProfileString

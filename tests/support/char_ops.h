@@ -1,5 +1,7 @@
 // Character operations over NUL-terminated code page 932 (Shift-JIS) byte
-// strings: the vocabulary in which all measuring code sees text.
+// strings, one character at a time: the plain vocabulary in which the line
+// breaking rules are stated, and in which the literal references of the
+// tests (wrap_reference.h) check the library's block-wise engine.
 //
 // A character is either one single byte or a lead byte (0x81-0x9F,
 // 0xE0-0xFC) together with the byte after it, whatever that byte is. A lead
@@ -7,27 +9,15 @@
 // counted, not copied and never matched, and no operation reads past the NUL
 // because of it.
 //
-// The lead-byte table is fixed to code page 932 at compile time; the host's
-// code page is never consulted, so every host measures text the same way.
-// The functions keep no state and read only their arguments, so any thread
-// may call them at any time.
 #pragma once
 
-#include <array>
 #include <cstdint>
 
-namespace velto::measure {
+#include "velto/measure.hpp"
+
+namespace velto::testing {
 
 namespace char_ops_detail {
-
-constexpr std::array<bool, 256> MakeLeadByteTable() {
-  std::array<bool, 256> table{};
-  for (unsigned byte = 0x81; byte <= 0x9F; ++byte) table[byte] = true;
-  for (unsigned byte = 0xE0; byte <= 0xFC; ++byte) table[byte] = true;
-  return table;
-}
-
-inline constexpr std::array<bool, 256> kLeadByteTable = MakeLeadByteTable();
 
 constexpr unsigned char Byte(const char* p) { return static_cast<unsigned char>(*p); }
 
@@ -35,7 +25,7 @@ constexpr unsigned char Byte(const char* p) { return static_cast<unsigned char>(
 // the NUL and at a lone lead byte before it (no character there), else 1.
 constexpr unsigned CharWidth(const char* p) {
   if (*p == '\0') return 0;
-  if (!kLeadByteTable[Byte(p)]) return 1;
+  if (!sjis::IsLeadByte(Byte(p))) return 1;
   return p[1] == '\0' ? 0 : 2;
 }
 
@@ -46,8 +36,7 @@ constexpr bool SameChar(const char* a, unsigned a_width, const char* b, unsigned
 
 }  // namespace char_ops_detail
 
-// Whether byte begins a two-byte character of code page 932.
-constexpr bool IsLeadByte(unsigned char byte) { return char_ops_detail::kLeadByteTable[byte]; }
+using sjis::IsLeadByte;
 
 // The number of characters before the terminating NUL; a lone lead byte just
 // before the NUL is not counted.
@@ -130,4 +119,4 @@ constexpr std::uint32_t ByteLength(const char* string) {
   return length;
 }
 
-}  // namespace velto::measure
+}  // namespace velto::testing
