@@ -67,12 +67,14 @@ cleanup() {
 trap cleanup EXIT
 # run LABEL COMMAND...: runs one suite, adds up its closing counts line
 # ("N passed, N failed[, N skipped]"); a suite that fails without one counts
-# as one failure.
+# as one failure. Leaves the command's exit status in last_status.
+last_status=0
 run() {
   local label=$1 status=0 counts
   shift
   echo "== $label"
   "$@" 2>&1 | tee "$log" || status=$?
+  last_status=$status
   counts=$(grep -Eo '[0-9]+ passed, [0-9]+ failed(, [0-9]+ skipped)?' "$log" | tail -n 1 || true)
   if [ -n "$counts" ]; then
     total_passed=$((total_passed + $(grep -Eo '[0-9]+ passed' <<<"$counts" | grep -Eo '[0-9]+')))
@@ -99,31 +101,51 @@ export WINEPREFIX=$prefix WINEDEBUG=-all LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8 TZ=
 unset DISPLAY
 
 echo "== creating the Wine prefix"
-/usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1 || true
+if ! /usr/lib/wine/wine64 wineboot -i >"$log" 2>&1; then
+  echo "wineboot reported a failure; the runs below may fail with it:"
+  tail -n 30 "$log"
+fi
 /usr/lib/wine/wineserver -w
+
+# run_wine LABEL COMMAND...: runs a suite under Wine. With WINEDEBUG=-all a
+# loader that cannot start says nothing, so a failed run is repeated once
+# with Wine's error channel on and the end of what it printed is shown.
+run_wine() {
+  local label=$1
+  run "$@"
+  [ "$last_status" -eq 0 ] && return
+  shift
+  echo "== $label: exit status $last_status; once more with WINEDEBUG=err+all (last 30 lines):"
+  WINEDEBUG=err+all "$@" 2>&1 | tail -n 30 || true
+}
 
 # Windows paths of our files, on Wine's drive Z: (the Unix root).
 windows_path() { printf 'Z:%s' "${1//\//\\}"; }
 cases=$(windows_path "$root/tests/windows/cases.txt")
 
-run "Wine x86_64" timeout 600 /usr/lib/wine/wine64 "$root/build-win64/tests/windows/velto_windows_host.exe" \
+run_wine "Wine x86_64" timeout 600 /usr/lib/wine/wine64 "$root/build-win64/tests/windows/velto_windows_host.exe" \
   "$(windows_path "$root/build-win64/src/velto.dll")" "$cases" x86_64
 
 host32=("$root/build-win32/tests/windows/velto_windows_host.exe"
         "$(windows_path "$root/build-win32/src/velto.dll")" "$cases" i686)
 if [ "$native_32bit" = 1 ]; then
-  run "Wine i686" timeout 900 /usr/lib/wine/wine "${host32[@]}"
+  run_wine "Wine i686" timeout 900 /usr/lib/wine/wine "${host32[@]}"
 else
   # The 32-bit loader runs under qemu. It cannot start further 32-bit
   # processes (the kernel would have to run them), so the prefix's 32-bit
   # system folder is filled with Wine's own 32-bit DLLs here instead of by
   # wineboot, and the loader is told not to re-execute itself. Wine's start
   # is slow under emulation (a few minutes); the cases themselves are quick.
+  # Wine maps its shared user data and first thread block at fixed addresses
+  # below 4 GiB, which qemu can give only inside a guest address space it has
+  # reserved up front (-R); without it the loader stops with "failed to map
+  # the shared user data: c0000018".
   echo "== the kernel runs no 32-bit programs: the 32-bit Wine loader runs under qemu-i386"
   syswow64=$prefix/drive_c/windows/syswow64
   mkdir -p "$syswow64"
   cp -n /usr/lib/i386-linux-gnu/wine/i386-windows/* "$syswow64/"
-  run "Wine i686" timeout 1200 env WINELOADERNOEXEC=1 qemu-i386 -L / /usr/lib/wine/wine "${host32[@]}"
+  run_wine "Wine i686" timeout 1200 env WINELOADERNOEXEC=1 \
+    qemu-i386 -R 0xffff0000 -L / /usr/lib/wine/wine "${host32[@]}"
 fi
 
 echo "test-windows: $(( $(date +%s) - start )) s, $failures suite(s) failed"
