@@ -11,7 +11,8 @@
 # the ja_JP.UTF-8 locale, and qemu-user where the kernel cannot run 32-bit
 # programs itself). Each run uses a fresh Wine prefix in a temporary folder.
 # Wine runs with LANG=ja_JP.UTF-8, so the ANSI code page is 932, and with
-# TZ=JST-9 in the environment from the start.
+# TZ=JST-9 in the environment from the start; the cases that need a zone with
+# daylight saving time run in passes of their own with that zone's TZ.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -67,12 +68,14 @@ cleanup() {
 trap cleanup EXIT
 # run LABEL COMMAND...: runs one suite, adds up its closing counts line
 # ("N passed, N failed[, N skipped]"); a suite that fails without one counts
-# as one failure.
+# as one failure. Leaves the command's exit status in last_status.
+last_status=0
 run() {
   local label=$1 status=0 counts
   shift
   echo "== $label"
   "$@" 2>&1 | tee "$log" || status=$?
+  last_status=$status
   counts=$(grep -Eo '[0-9]+ passed, [0-9]+ failed(, [0-9]+ skipped)?' "$log" | tail -n 1 || true)
   if [ -n "$counts" ]; then
     total_passed=$((total_passed + $(grep -Eo '[0-9]+ passed' <<<"$counts" | grep -Eo '[0-9]+')))
@@ -93,37 +96,75 @@ run "exports x86_64" "$root/tests/windows/check_exports.sh" "$root/build-win64/s
 run "cases against libvelto.so" env TZ=JST-9 \
   "$posix_build/velto_posix_host" "$posix_build/src/libvelto.so" "$root/tests/windows/cases.txt" posix
 
+# The cases marked with a time zone (one with daylight saving time) run in a
+# pass of their own for each zone, in every build: Wine takes the system time
+# zone from TZ when a process starts, and a process cannot change it.
+mapfile -t zones < <(sed -n 's/^zone "\(.*\)"$/\1/p' "$root/tests/windows/cases.txt" | sort -u)
+for zone in "${zones[@]}"; do
+  run "cases against libvelto.so, TZ=$zone" env TZ="$zone" \
+    "$posix_build/velto_posix_host" "$posix_build/src/libvelto.so" "$root/tests/windows/cases.txt" posix "$zone"
+done
+
 # --- Wine -------------------------------------------------------------------------
 prefix=$(mktemp -d "${TMPDIR:-/tmp}/velto-wine.XXXXXX")
 export WINEPREFIX=$prefix WINEDEBUG=-all LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8 TZ=JST-9
 unset DISPLAY
 
 echo "== creating the Wine prefix"
-/usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1 || true
+if ! /usr/lib/wine/wine64 wineboot -i >"$log" 2>&1; then
+  echo "wineboot reported a failure; the runs below may fail with it:"
+  tail -n 30 "$log"
+fi
 /usr/lib/wine/wineserver -w
+
+# run_wine LABEL COMMAND...: runs a suite under Wine. With WINEDEBUG=-all a
+# loader that cannot start says nothing, so a failed run is repeated once
+# with Wine's error channel on and the end of what it printed is shown.
+run_wine() {
+  local label=$1
+  run "$@"
+  [ "$last_status" -eq 0 ] && return
+  shift
+  echo "== $label: exit status $last_status; once more with WINEDEBUG=err+all (last 30 lines):"
+  WINEDEBUG=err+all "$@" 2>&1 | tail -n 30 || true
+}
 
 # Windows paths of our files, on Wine's drive Z: (the Unix root).
 windows_path() { printf 'Z:%s' "${1//\//\\}"; }
 cases=$(windows_path "$root/tests/windows/cases.txt")
 
-run "Wine x86_64" timeout 600 /usr/lib/wine/wine64 "$root/build-win64/tests/windows/velto_windows_host.exe" \
-  "$(windows_path "$root/build-win64/src/velto.dll")" "$cases" x86_64
+# run_host LABEL BUILD ARCH COMMAND...: the host and DLL of BUILD through a
+# Wine command, once with TZ=JST-9 and once for each zone of the cases.
+run_host() {
+  local label=$1 build=$2 arch=$3 zone
+  shift 3
+  local host=("$build/tests/windows/velto_windows_host.exe" "$(windows_path "$build/src/velto.dll")" "$cases" "$arch")
+  run_wine "$label" "$@" "${host[@]}"
+  for zone in "${zones[@]}"; do
+    run_wine "$label, TZ=$zone" env TZ="$zone" "$@" "${host[@]}" "$zone"
+  done
+}
 
-host32=("$root/build-win32/tests/windows/velto_windows_host.exe"
-        "$(windows_path "$root/build-win32/src/velto.dll")" "$cases" i686)
+run_host "Wine x86_64" "$root/build-win64" x86_64 timeout 600 /usr/lib/wine/wine64
+
 if [ "$native_32bit" = 1 ]; then
-  run "Wine i686" timeout 900 /usr/lib/wine/wine "${host32[@]}"
+  run_host "Wine i686" "$root/build-win32" i686 timeout 900 /usr/lib/wine/wine
 else
   # The 32-bit loader runs under qemu. It cannot start further 32-bit
   # processes (the kernel would have to run them), so the prefix's 32-bit
   # system folder is filled with Wine's own 32-bit DLLs here instead of by
   # wineboot, and the loader is told not to re-execute itself. Wine's start
   # is slow under emulation (a few minutes); the cases themselves are quick.
+  # Wine maps its shared user data and first thread block at fixed addresses
+  # below 4 GiB, which qemu can give only inside a guest address space it has
+  # reserved up front (-R); without it the loader stops with "failed to map
+  # the shared user data: c0000018".
   echo "== the kernel runs no 32-bit programs: the 32-bit Wine loader runs under qemu-i386"
   syswow64=$prefix/drive_c/windows/syswow64
   mkdir -p "$syswow64"
   cp -n /usr/lib/i386-linux-gnu/wine/i386-windows/* "$syswow64/"
-  run "Wine i686" timeout 1200 env WINELOADERNOEXEC=1 qemu-i386 -L / /usr/lib/wine/wine "${host32[@]}"
+  run_host "Wine i686" "$root/build-win32" i686 timeout 1200 env WINELOADERNOEXEC=1 \
+    qemu-i386 -R 0xffff0000 -L / /usr/lib/wine/wine
 fi
 
 echo "test-windows: $(( $(date +%s) - start )) s, $failures suite(s) failed"

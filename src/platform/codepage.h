@@ -29,8 +29,10 @@ class Decoder {
   bool IsOpen() const;
 
   // Converts bytes as one complete piece: an incomplete sequence at its end
-  // is converted as such. Invalid input gives U+FFFD, one per maximal
-  // invalid subsequence. Writes at most capacity units; returns the count.
+  // is converted as such. Input is read as Windows reads it: invalid input
+  // gives U+FFFD, one per maximal invalid subsequence, except that UTF-7
+  // drops what it cannot read and a well-formed EUC-JP two-byte code without
+  // a character is U+30FB. Writes at most capacity units; returns the count.
   // No supported code page yields more units than it was given bytes, so a
   // capacity of bytes.size() always holds the whole piece.
   std::size_t Decode(std::string_view bytes, char16_t* out, std::size_t capacity);

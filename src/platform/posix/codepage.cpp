@@ -2,7 +2,8 @@
 // the same results.
 //
 // UTF-8 is decoded here: it is an algorithm rather than a table, and reading
-// a UTF-8 file spends most of its time in it.
+// a UTF-8 file spends most of its time in it. So is UTF-7, whose ill-formed
+// input Windows reads otherwise than ICU does.
 //
 // Code pages 932 and 20932 are stateless, and they are where ICU's tables and
 // Windows part ways, so both are decoded through tables taken from ICU once
@@ -43,7 +44,6 @@ constexpr std::uint16_t kNoForm = 0xFFFF;
 constexpr const char* kIcuShiftJis = "ibm-943_P15A-2003";
 constexpr const char* kIcuEucJp = "ibm-954_P101-2007";
 constexpr const char* kIcuIso2022Jp = "ISO_2022,locale=ja,version=0";
-constexpr const char* kIcuUtf7 = "UTF-7";
 
 struct CloseConverter {
   void operator()(UConverter* converter) const { ucnv_close(converter); }
@@ -266,10 +266,34 @@ const ShiftJisTables& ShiftJis() {
   return tables;
 }
 
+// Windows' code page 20932 reads a well-formed two-byte code that has no
+// character (first byte 8E or A1-FE, second byte A1-FE) as the code page's
+// default character, the katakana middle dot, where ICU finds it unassigned.
+// The dot is a character of the line-break sets, so reading it as anything
+// else could move a line break. Byte sequences that are not well formed keep
+// one U+FFFD each, as ICU delimits them. Windows' half-width katakana end
+// at 8E DF, so the IBM characters that ICU's table has at 8E E0-E4 read as
+// the default character too.
+constexpr char16_t kEucJpDefault = u'\u30FB';
+
+void ReadUnassignedPairsAsDefault(MultibyteTable& table) {
+  for (unsigned lead = 0x8E; lead <= 0xFE; ++lead) {
+    if (lead > 0x8E && lead < 0xA1) continue;
+    table.lead[lead] = true;
+    for (unsigned trail = 0xA1; trail <= 0xFE; ++trail) {
+      char16_t& unit = table.pair[HighIndex(static_cast<unsigned char>(lead), static_cast<unsigned char>(trail))];
+      if (unit == kUnmapped || (lead == 0x8E && trail >= 0xE0)) unit = kEucJpDefault;
+    }
+  }
+}
+
 const MultibyteTable& EucJp() {
   static MultibyteTable table;
   static std::once_flag once;
-  std::call_once(once, [] { BuildMultibyteTable(kIcuEucJp, 0x8F, kWindowsEucJp, table); });
+  std::call_once(once, [] {
+    BuildMultibyteTable(kIcuEucJp, 0x8F, kWindowsEucJp, table);
+    if (table.complete) ReadUnassignedPairsAsDefault(table);
+  });
   return table;
 }
 
@@ -396,6 +420,60 @@ std::size_t DecodeUtf8(std::string_view text, char16_t* out, std::size_t capacit
   return count;
 }
 
+// UTF-7 as Windows reads it, which is more forgiving than ICU: it writes no
+// replacement anywhere, so a stray "+" or left-over bits add no character.
+// Outside base64 every byte but "+" is the unit of the same value, "~", "\"
+// and bytes 0x80-0xFF included. "+-" is "+"; any other "+" starts base64,
+// where every 16 bits give a unit. A "-" ends the run and is dropped; any
+// other byte that is no base64 digit ends it and is read as itself. The bits
+// left over are dropped, except at a byte 0x80 or above: Windows keeps them
+// for the next run then.
+std::size_t DecodeUtf7(std::string_view text, char16_t* out, std::size_t capacity) {
+  static constexpr auto kDigits = [] {
+    std::array<signed char, 128> digits{};
+    digits.fill(-1);
+    constexpr std::string_view kAlphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    for (std::size_t i = 0; i < kAlphabet.size(); ++i) {
+      digits[static_cast<std::size_t>(kAlphabet[i])] = static_cast<signed char>(i);
+    }
+    return digits;
+  }();
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  const std::size_t size = text.size();
+  std::uint32_t bits = 0;
+  unsigned bit_count = 0;
+  std::size_t i = 0;
+  std::size_t count = 0;
+  while (i < size && count < capacity) {
+    if (bytes[i] != '+') {
+      out[count++] = bytes[i++];
+      continue;
+    }
+    if (++i < size && bytes[i] == '-') {
+      out[count++] = u'+';
+      ++i;
+      continue;
+    }
+    for (; i < size && count < capacity; ++i) {
+      const unsigned char byte = bytes[i];
+      if (byte >= 0x80) break;
+      const int digit = kDigits[byte];
+      if (digit < 0) {
+        bit_count = 0;
+        i += byte == '-' ? 1 : 0;
+        break;
+      }
+      bits = bits << 6 | static_cast<std::uint32_t>(digit);
+      bit_count += 6;
+      if (bit_count >= 16) {
+        bit_count -= 16;
+        out[count++] = static_cast<char16_t>(bits >> bit_count);
+      }
+    }
+  }
+  return count;
+}
+
 // Windows reads ESC ( J, JIS X 0201 Roman, as ASCII, so its 0x5C and 0x7E
 // stay the backslash and the tilde. ICU reads them as the yen sign and the
 // overline, which nothing else in this code page produces.
@@ -408,7 +486,7 @@ void ReadJisRomanAsAscii(char16_t* units, std::size_t count) {
 
 }  // namespace
 
-enum class DecodeMethod { kTable, kUtf8, kIcu };
+enum class DecodeMethod { kTable, kUtf7, kUtf8, kIcu };
 
 struct Decoder::State {
   DecodeMethod method = DecodeMethod::kIcu;
@@ -424,7 +502,7 @@ Decoder::Decoder(int code_page) {
     case kCodePageShiftJis: table = &ShiftJis().decode; icu_name = kIcuShiftJis; break;
     case kCodePageEucJp: table = &EucJp(); icu_name = kIcuEucJp; break;
     case kCodePageIso2022Jp: icu_name = kIcuIso2022Jp; break;
-    case kCodePageUtf7: icu_name = kIcuUtf7; break;
+    case kCodePageUtf7: state_.reset(new (std::nothrow) State{DecodeMethod::kUtf7, nullptr, nullptr, false}); return;
     case kCodePageUtf8: state_.reset(new (std::nothrow) State{DecodeMethod::kUtf8, nullptr, nullptr, false}); return;
     default: return;
   }
@@ -451,6 +529,7 @@ std::size_t Decoder::Decode(std::string_view bytes, char16_t* out, std::size_t c
   if (!IsOpen() || capacity == 0) return 0;
   switch (state_->method) {
     case DecodeMethod::kTable: return DecodeByTable(*state_->table, state_->icu.get(), bytes, out, capacity);
+    case DecodeMethod::kUtf7: return DecodeUtf7(bytes, out, capacity);
     case DecodeMethod::kUtf8: return DecodeUtf8(bytes, out, capacity);
     case DecodeMethod::kIcu: break;
   }
