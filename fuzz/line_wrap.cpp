@@ -47,14 +47,6 @@ std::uint32_t LineLengthOf(const std::uint8_t* header) {
   }
 }
 
-// As counter set-up derives the limit from the line length: 15 %, truncated,
-// and at least 5; none without a line length.
-std::uint32_t SetUpBackoffLimit(std::uint32_t line_length) {
-  if (line_length == 0) return 0;
-  const auto limit = static_cast<std::uint32_t>(static_cast<double>(line_length) * 0.15);
-  return limit < 5 ? 5 : limit;
-}
-
 // The next NUL-separated field of rest, at most limit bytes of it.
 std::string TakeField(std::string_view& rest, std::size_t limit) {
   const std::size_t end = rest.find('\0');
@@ -70,16 +62,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size < kHeaderBytes) return 0;
   std::uint32_t line_length = LineLengthOf(data);
   if ((data[0] & 4u) != 0 && line_length != 0 && line_length < 10) line_length = 10;
-  const std::uint32_t limit = (data[0] & 8u) != 0 ? data[5] : SetUpBackoffLimit(line_length);
+  const std::uint32_t limit =
+      (data[0] & 8u) != 0 ? data[5] : velto::measure::BackoffLimitFor(line_length);
 
   std::string_view rest(reinterpret_cast<const char*>(data + kHeaderBytes), size - kHeaderBytes);
   const std::string no_top_no_hang = TakeField(rest, kSetLimit);
   const std::string hang = TakeField(rest, kSetLimit);
   const std::string no_end = TakeField(rest, kSetLimit);
-  // Hanging characters may not begin a line either; set-up puts both in one
-  // set of at most 511 bytes.
-  std::string no_top = no_top_no_hang + hang;
-  if (no_top.size() > kSetLimit) no_top.resize(kSetLimit);
+  // The reference takes one NoTop set: hanging characters may not begin a
+  // line either.
+  const std::string no_top = no_top_no_hang + hang;
   const std::string line(rest.substr(0, std::min(rest.size(), kLineLimit)));
 
   std::vector<std::size_t> reference_starts;
@@ -87,8 +79,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       line.c_str(), line_length, limit, no_top.c_str(), hang.c_str(), no_end.c_str(),
       &reference_starts);
 
-  const velto::measure::LineWrapper wrapper(velto::measure::LineBreakSettings{
-      line_length, limit, no_top.c_str(), hang.c_str(), no_end.c_str()});
+  const velto::measure::LineWrapper wrapper(
+      velto::measure::LineBreakRules{line_length, limit, no_top_no_hang, hang, no_end});
   if (wrapper.CountDisplayLines(line) != reference) Fail("count", line_length, limit);
 
   // The engine's display lines: they begin where the reference's do and

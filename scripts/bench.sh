@@ -8,3 +8,7 @@ for program in "$build"/bench/velto_bench_*; do
   echo "== $(basename "$program")"
   "$program" --benchmark_min_time=0.2
 done
+if [ -x "$build/tools/velto" ]; then
+  echo "== many small files"
+  bench/many_files.sh "$build/tools/velto"
+fi

@@ -107,7 +107,8 @@ struct Settings {
   std::uint32_t line_length = 0;  // characters per display line; 0: no wrapping
   std::uint32_t page_length = 0;  // display lines per page; 0: no paging
   // The line-break classes as code page 932 characters; each ends at its
-  // first NUL byte, if it has one.
+  // first NUL byte, if it has one. The characters that may not begin a
+  // line are the first two read as one text.
   std::string no_top_no_hang;  // may not begin a line and may not hang
   std::string no_top_hang;     // may not begin a line but may hang past the margin
   std::string no_end;          // may not end a line

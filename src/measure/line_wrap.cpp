@@ -3,6 +3,7 @@
 #include <bit>
 #include <cstring>
 #include <limits>
+#include <string>
 
 #include "measure/char_starts.h"
 #include "velto/measure.hpp"
@@ -36,12 +37,8 @@ std::size_t CharBytes(std::string_view line, std::size_t position) {
   return IsLeadByte(ByteAt(line, position)) ? 2 : 1;
 }
 
-// The characters of a set: it ends at its first NUL, and a lead byte cut
-// off by its end is no character.
-std::string_view SetCharacters(std::string_view set) {
-  set = set.substr(0, set.find('\0'));
-  return set.substr(0, sjis::CharsEnd(set));
-}
+// A set ends at its first NUL.
+std::string_view UpToNul(std::string_view set) { return set.substr(0, set.find('\0')); }
 
 // The part of a source line that is wrapped: the line is a C string, so it
 // ends at its first NUL; one trailing line feed is no character of it.
@@ -155,14 +152,20 @@ std::uint32_t BackoffLimitFor(std::uint32_t line_length) {
 
 LineWrapper::LineWrapper(const LineBreakRules& rules)
     : line_length_(rules.line_length), backoff_limit_(rules.backoff_limit) {
-  // Hanging characters may not begin a line either.
-  AddMembers(rules.no_top_no_hang, kNoTop);
-  AddMembers(rules.no_top_hang, kNoTop | kHang);
+  // Hanging characters may not begin a line either: the characters that
+  // may not begin a line are both sets read as one text, so a lead byte
+  // that ends the first set pairs with the first byte of the second.
+  std::string no_top(UpToNul(rules.no_top_no_hang));
+  no_top += UpToNul(rules.no_top_hang);
+  AddMembers(no_top, kNoTop);
+  AddMembers(rules.no_top_hang, kHang);
   AddMembers(rules.no_end, kNoEnd);
 }
 
 void LineWrapper::AddMembers(std::string_view set, std::uint8_t bits) {
-  const std::string_view members = SetCharacters(set);
+  // A lead byte cut off by the end of the set is no character.
+  std::string_view members = UpToNul(set);
+  members = members.substr(0, sjis::CharsEnd(members));
   for (std::size_t position = 0; position < members.size();
        position += CharBytes(members, position)) {
     const unsigned char byte = ByteAt(members, position);

@@ -19,6 +19,8 @@ namespace velto::measure {
 
 // The rules one text is wrapped by. Each set is code page 932 text, read
 // character by character; it ends at its first NUL byte, if it has one.
+// The characters that may not begin a line are no_top_no_hang followed by
+// no_top_hang, read as one text.
 struct LineBreakRules {
   std::uint32_t line_length = 0;    // characters per display line; 0: no wrapping
   std::uint32_t backoff_limit = 0;  // most characters one back-off may move a break

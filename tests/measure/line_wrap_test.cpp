@@ -253,6 +253,17 @@ TEST(SourceLineTest, LoneLeadByteEndingASetIsNoMember) {
             (std::vector<std::string>{"abcdefghi", "\x81\x81" "jk"}));
 }
 
+TEST(SourceLineTest, NoTopSetsAreReadAsOneText) {
+  // NoTop_NoHang ends in a lead byte that pairs with the first byte of
+  // NoTop_Hang ("あ" 82 A0): the pair 81 82 may not begin a line, and あ,
+  // whose first byte went into that pair, may not hang either.
+  const Wrapping wrapping({"\x81", "\x82\xa0", ""}, 10, 5);
+  EXPECT_EQ(wrapping.Lines("abcdefghij\x82\xa0"),
+            (std::vector<std::string>{"abcdefghij", "\x82\xa0"}));
+  EXPECT_EQ(wrapping.Lines("abcdefghij\x81\x82"),
+            (std::vector<std::string>{"abcdefghi", "j\x81\x82"}));
+}
+
 TEST(SourceLineTest, LeadByteRunsAcrossCountingBlocks) {
   // Characters are counted 64 bytes at a time: runs of lead bytes (each pair
   // one character) of every length and offset must straddle those blocks
