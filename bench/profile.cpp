@@ -95,7 +95,7 @@ BENCHMARK(BM_WriteSevenResults);
 void BM_GetFileStatus(benchmark::State& state) {
   const StatusFolder folder;
   for (auto _ : state) {
-    benchmark::DoNotOptimize(velto::status::GetFileStatus(folder.target(), folder.status()));
+    benchmark::DoNotOptimize(velto::status::RecordFileStatus(folder.target(), folder.status()));
   }
 }
 BENCHMARK(BM_GetFileStatus);

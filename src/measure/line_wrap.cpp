@@ -227,6 +227,51 @@ inline bool LineWrapper::FindCandidate(std::string_view line, Scan& scan, Candid
   }
 }
 
+inline std::size_t LineWrapper::BackOffFromNoEnd(std::string_view line, const Scan& scan,
+                                          BackCursor& cursor, const Candidate& candidate) const {
+  // At most backoff_limit_ characters move, and never the whole line.
+  std::uint32_t steps = 0;
+  for (; steps < backoff_limit_ && !cursor.AtFloor() &&
+         (ClassAt(line, scan.chars_end, cursor.position()) & kNoEnd) != 0;
+       ++steps) {
+    cursor.Back();
+  }
+  if (steps == 0) return candidate.split;
+  return cursor.position() + CharBytes(line, cursor.position());
+}
+
+inline LineWrapper::Break LineWrapper::ApplyNoTopRule(std::string_view line, const Scan& scan,
+                                               BackCursor& cursor, std::size_t split) const {
+  const std::uint8_t first_of_next = ClassAt(line, scan.chars_end, split);
+  if ((first_of_next & kNoTop) == 0) return {split, false};
+  if ((first_of_next & kHang) != 0) return HangPastMargin(line, scan, split);
+  return {BackOffFromNoTop(line, scan, cursor), false};
+}
+
+inline LineWrapper::Break LineWrapper::HangPastMargin(std::string_view line, const Scan& scan,
+                                               std::size_t split) const {
+  // One hanging character stays on this line, unless the character after it
+  // may not begin a line either: then the break stays where it is.
+  const std::size_t after = split + CharBytes(line, split);
+  if ((ClassAt(line, scan.chars_end, after) & kNoTop) != 0) return {split, false};
+  return {after, true};
+}
+
+inline std::size_t LineWrapper::BackOffFromNoTop(std::string_view line, const Scan& scan,
+                                          BackCursor& cursor) const {
+  // The last character of the line moves on with the one that may not begin
+  // a line; so does each before it that may not begin one either, with at
+  // least one step and at most backoff_limit_ steps.
+  std::size_t split = cursor.position();
+  for (std::uint32_t steps = 1; steps < backoff_limit_ && !cursor.AtFloor() &&
+                                (ClassAt(line, scan.chars_end, split) & kNoTop) != 0;
+       ++steps) {
+    cursor.Back();
+    split = cursor.position();
+  }
+  return split;
+}
+
 bool LineWrapper::PlaceDisplayLine(std::string_view line, Scan& scan, DisplayLine& out) const {
   Candidate candidate;
   if (!FindCandidate(line, scan, candidate)) return false;
@@ -240,51 +285,6 @@ bool LineWrapper::PlaceDisplayLine(std::string_view line, Scan& scan, DisplayLin
   out = DisplayLine{scan.rest, found.split, found.hangs};
   scan.rest = found.split;
   return true;
-}
-
-std::size_t LineWrapper::BackOffFromNoEnd(std::string_view line, const Scan& scan,
-                                          BackCursor& cursor, const Candidate& candidate) const {
-  // At most backoff_limit_ characters move, and never the whole line.
-  std::uint32_t steps = 0;
-  for (; steps < backoff_limit_ && !cursor.AtFloor() &&
-         (ClassAt(line, scan.chars_end, cursor.position()) & kNoEnd) != 0;
-       ++steps) {
-    cursor.Back();
-  }
-  if (steps == 0) return candidate.split;
-  return cursor.position() + CharBytes(line, cursor.position());
-}
-
-LineWrapper::Break LineWrapper::ApplyNoTopRule(std::string_view line, const Scan& scan,
-                                               BackCursor& cursor, std::size_t split) const {
-  const std::uint8_t first_of_next = ClassAt(line, scan.chars_end, split);
-  if ((first_of_next & kNoTop) == 0) return {split, false};
-  if ((first_of_next & kHang) != 0) return HangPastMargin(line, scan, split);
-  return {BackOffFromNoTop(line, scan, cursor), false};
-}
-
-LineWrapper::Break LineWrapper::HangPastMargin(std::string_view line, const Scan& scan,
-                                               std::size_t split) const {
-  // One hanging character stays on this line, unless the character after it
-  // may not begin a line either: then the break stays where it is.
-  const std::size_t after = split + CharBytes(line, split);
-  if ((ClassAt(line, scan.chars_end, after) & kNoTop) != 0) return {split, false};
-  return {after, true};
-}
-
-std::size_t LineWrapper::BackOffFromNoTop(std::string_view line, const Scan& scan,
-                                          BackCursor& cursor) const {
-  // The last character of the line moves on with the one that may not begin
-  // a line; so does each before it that may not begin one either, with at
-  // least one step and at most backoff_limit_ steps.
-  std::size_t split = cursor.position();
-  for (std::uint32_t steps = 1; steps < backoff_limit_ && !cursor.AtFloor() &&
-                                (ClassAt(line, scan.chars_end, split) & kNoTop) != 0;
-       ++steps) {
-    cursor.Back();
-    split = cursor.position();
-  }
-  return split;
 }
 
 std::int32_t LineWrapper::CountDisplayLines(std::string_view source_line) const {

@@ -69,18 +69,18 @@ bool MeasureTarget(const StatusProfile& profile, const StatusSettings& settings,
 
 }  // namespace
 
-int GetDataStatus(const char* target, const char* status_path) {
-  if (target == nullptr || status_path == nullptr || status_path[0] == '\0') return -1;
-  if (!FitsPathBuffer(target) || !FitsPathBuffer(status_path)) return -1;
-  if (!FileExists(status_path)) return -1;
+bool MeasureDataStatus(const char* target, const char* status_path) {
+  if (target == nullptr || status_path == nullptr || status_path[0] == '\0') return false;
+  if (!FitsPathBuffer(target) || !FitsPathBuffer(status_path)) return false;
+  if (!FileExists(status_path)) return false;
 
   StatusProfile profile;
-  if (!profile.Open(status_path)) return -1;
+  if (!profile.Open(status_path)) return false;
   const StatusSettings settings = ReadStatusSettings(profile, status_path);
   const bool zeros_written = WriteZeroResults(profile);
   // A status call whose writes were refused reports failure even when the
   // measurement ran.
-  return MeasureTarget(profile, settings, target) && zeros_written ? 0 : -1;
+  return MeasureTarget(profile, settings, target) && zeros_written;
 }
 
 }  // namespace velto::status

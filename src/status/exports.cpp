@@ -1,5 +1,6 @@
-// The library's exported C functions. Each is a thin wrapper that turns any
-// exception into the failure result, so nothing ever unwinds into a host.
+// The library's exported C functions. Each is a thin wrapper that turns the
+// outcome into 0 or -1 and any exception into -1, so nothing ever unwinds
+// into a host.
 #include "status/data_status.h"
 #include "status/file_status.h"
 #include "velto.h"
@@ -9,7 +10,7 @@ namespace {
 template <typename Call>
 int StatusResult(Call call) noexcept {
   try {
-    return call();
+    return call() ? 0 : -1;
   } catch (...) {
     return -1;
   }
@@ -18,16 +19,16 @@ int StatusResult(Call call) noexcept {
 }  // namespace
 
 extern "C" VELTO_API int VELTO_CALL GetFileStatus(const char* target, const char* status) {
-  return StatusResult([&] { return velto::status::GetFileStatus(target, status); });
+  return StatusResult([&] { return velto::status::RecordFileStatus(target, status); });
 }
 
 extern "C" VELTO_API int VELTO_CALL GetDataStatus(const char* target, const char* status) {
-  return StatusResult([&] { return velto::status::GetDataStatus(target, status); });
+  return StatusResult([&] { return velto::status::MeasureDataStatus(target, status); });
 }
 
 extern "C" VELTO_API int VELTO_CALL GetStatus(const char* target, const char* status) {
   return StatusResult([&] {
-    if (velto::status::GetFileStatus(target, status) != 0) return -1;
-    return velto::status::GetDataStatus(target, status);
+    return velto::status::RecordFileStatus(target, status) &&
+           velto::status::MeasureDataStatus(target, status);
   });
 }

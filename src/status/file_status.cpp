@@ -26,18 +26,18 @@ void FormatTimeStamp(const platform::CalendarTime& time, platform::PathBuffer& o
 
 }  // namespace
 
-int GetFileStatus(const char* target, const char* status_path) {
-  if (target == nullptr || status_path == nullptr) return -1;
+bool RecordFileStatus(const char* target, const char* status_path) {
+  if (target == nullptr || status_path == nullptr) return false;
   const StatusProfile profile(status_path);
-  if (!profile.IsValid()) return -1;
+  if (!profile.IsValid()) return false;
   // Stale facts of an earlier target must not survive a failed call.
-  if (!WriteNameAndTimeStamp(profile, "", "")) return -1;
+  if (!WriteNameAndTimeStamp(profile, "", "")) return false;
 
   const auto entry = platform::FindFirst(target);
-  if (!entry) return -1;
+  if (!entry) return false;
   platform::PathBuffer time_stamp{};
   FormatTimeStamp(platform::FileTimeToLocalCalendar(entry->last_write), time_stamp);
-  return WriteNameAndTimeStamp(profile, entry->name, time_stamp) ? 0 : -1;
+  return WriteNameAndTimeStamp(profile, entry->name, time_stamp);
 }
 
 }  // namespace velto::status
