@@ -5,6 +5,8 @@ set -euo pipefail
 
 packages=(cmake make g++ clang libclang-rt-14-dev pkg-config libicu-dev libgtest-dev libgmock-dev
           libbenchmark-dev libcli11-dev)
+# The browser test draws the manuscript sheets of velto show --html with these.
+packages+=(chromium fonts-noto-cjk)
 packages+=("$@")
 
 missing=()

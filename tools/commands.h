@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "measurement.h"
 #include "settings.h"
 
 namespace velto::tool {
@@ -19,12 +20,22 @@ struct CountOptions {
   bool json = false;
 };
 int RunCount(const CountOptions& options, std::ostream& out);
+// The table RunCount prints, for one measured file.
+void PrintCountTable(const Measurement& m, const MeasureSettings& settings,
+                     const LayoutOptions& options, std::ostream& out);
 
 struct ShowOptions {
   LayoutOptions layout;
   std::string file;
+  // Manuscript sheets in HTML instead of the terminal layout, written to
+  // output (standard output when unset), in rows instead of columns when
+  // horizontal.
+  bool html = false;
+  std::optional<std::string> output;
+  bool horizontal = false;
 };
 int RunShow(const ShowOptions& options, std::ostream& out);
+int RunShowHtml(const ShowOptions& options, std::ostream& out);
 
 enum class StatusCall { kFileAndData, kFileOnly, kDataOnly };
 struct StatusOptions {

@@ -36,6 +36,10 @@ std::string JsonLine(const Measurement& m, std::int64_t last_page_lines, const S
   return line;
 }
 
+Row RowOf(const Measurement& m, std::uint32_t page_length) {
+  return {m.input.display_name, EncodingLabel(m.input), m.counts, LastPageLines(m.counts, page_length)};
+}
+
 std::vector<std::string> Cells(const Row& row) {
   const Counts& r = row.counts;
   return {row.name,
@@ -80,6 +84,12 @@ void PrintTable(const std::vector<Row>& rows, const std::string& layout, std::os
 
 }  // namespace
 
+void PrintCountTable(const Measurement& m, const MeasureSettings& settings,
+                     const LayoutOptions& options, std::ostream& out) {
+  PrintTable({RowOf(m, settings.layout.page_length)},
+             DescribeLayout(settings.layout, options), out);
+}
+
 int RunCount(const CountOptions& options, std::ostream& out) {
   const MeasureSettings settings = ResolveSettings(options.layout);
   const Settings& layout = settings.layout;
@@ -93,7 +103,7 @@ int RunCount(const CountOptions& options, std::ostream& out) {
       if (options.json) {
         out << JsonLine(m, last_page, layout) << '\n' << std::flush;
       } else {
-        rows.push_back({name, EncodingLabel(m.input), m.counts, last_page});
+        rows.push_back(RowOf(m, layout.page_length));
       }
     } catch (const ToolError& error) {
       // One bad file does not stop the others; a bad command line does.

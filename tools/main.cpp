@@ -94,6 +94,17 @@ int Run(int argc, char** argv) {
       app.add_subcommand("show", "Print the text laid out in display lines and pages");
   show_flags.AddTo(*show_command);
   show_command->add_option("FILE", show.file, "File to lay out (- reads standard input)")->required();
+  CLI::Option* html_flag = show_command->add_flag(
+      "--html", show.html, "Draw the pages as manuscript sheets in one HTML file");
+  show_command->add_option("-o,--output", show.output, "Write the HTML to FILE [standard output]")
+      ->type_name("FILE")
+      ->needs(html_flag);
+  CLI::Option* vertical_flag = show_command->add_flag("--vertical")
+                                   ->description("Sheets in columns, right to left (the default)")
+                                   ->needs(html_flag);
+  show_command->add_flag("--horizontal", show.horizontal, "Sheets in rows, top to bottom")
+      ->needs(html_flag)
+      ->excludes(vertical_flag);
 
   velto::tool::StatusOptions status;
   CLI::App* status_command = app.add_subcommand(

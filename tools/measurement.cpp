@@ -18,6 +18,24 @@ Measurement FileMeasurer::Measure(const std::string& name) {
   return measurement;
 }
 
+void WalkDisplayLines(const Measurement& m, const Settings& layout,
+                      const std::function<void(const DisplayLine&)>& each) {
+  Settings settings = layout;
+  settings.char_set = m.input.char_set;
+  LineWalker walker(settings);
+  const std::string& name = m.input.display_name;
+  if (m.input.held) {
+    walker.OpenBytes(*m.input.held);
+  } else if (!walker.OpenFile(m.input.path)) {
+    throw ToolError("cannot read " + name);
+  }
+  DisplayLine line;
+  while (walker.Next(line)) each(line);
+  if (walker.failure() != Failure::kNone) {
+    throw ToolError("cannot read " + name + ": " + std::string(Describe(walker.failure())));
+  }
+}
+
 std::string DescribeLayout(const Settings& layout, const LayoutOptions& options) {
   std::string text = layout.line_length == 0
                          ? std::string("no wrapping")

@@ -2,6 +2,7 @@
 // share.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "measured_input.h"
@@ -31,6 +32,12 @@ class FileMeasurer {
   Measurer measurer_;
   bool stdin_taken_ = false;
 };
+
+// Walks the display lines of a measured file under the layout it was
+// measured with, from the same reader, wrapping and paging as the count,
+// and hands each to each. Throws a ToolError when the text cannot be read.
+void WalkDisplayLines(const Measurement& m, const Settings& layout,
+                      const std::function<void(const DisplayLine&)>& each);
 
 // "20 characters per line, 20 lines per page, built-in kinsoku" and the
 // like, for the heading of the output.

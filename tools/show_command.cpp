@@ -6,7 +6,6 @@
 #include "measurement.h"
 #include "text_output.h"
 #include "tool_error.h"
-#include "transcode.h"
 
 namespace velto::tool {
 namespace {
@@ -17,29 +16,6 @@ std::size_t LastCharStart(std::string_view text) {
   for (std::size_t pos = 0; pos < text.size(); pos += sjis::CharLength(text, pos)) last = pos;
   return last;
 }
-
-// Code page 932 to UTF-8 for the terminal, with control characters shown
-// as their pictures (a tab as U+2409, a carriage return as U+240D) so that
-// each still takes the one column it counts for.
-class Renderer {
- public:
-  std::string Render(std::string_view cp932) {
-    units_ = sjis::ToUtf16(cp932);
-    for (char16_t& unit : units_) {
-      if (unit < 0x20) {
-        unit = static_cast<char16_t>(0x2400 + unit);
-      } else if (unit == 0x7F) {
-        unit = u'\u2421';
-      } else if (unit >= 0x80 && unit <= 0x9F) {
-        unit = u'\uFFFD';
-      }
-    }
-    return Utf16ToUtf8(units_);
-  }
-
- private:
-  std::u16string units_;
-};
 
 std::size_t Digits(std::int64_t value) { return std::to_string(value).size(); }
 
@@ -120,7 +96,7 @@ class Layout {
   std::uint32_t page_length_;
   std::size_t page_width_;
   std::size_t line_width_;
-  Renderer renderer_;
+  VisibleText renderer_;
   std::int64_t printed_ = 0;
   std::int64_t page_ = 1;
 };
@@ -137,19 +113,11 @@ std::string Summary(const Counts& counts, std::uint32_t page_length) {
 }  // namespace
 
 int RunShow(const ShowOptions& options, std::ostream& out) {
+  if (options.html) return RunShowHtml(options, out);
   const MeasureSettings settings = ResolveSettings(options.layout);
   FileMeasurer measurer(settings);
   const Measurement m = measurer.Measure(options.file);
-  Settings layout_settings = settings.layout;
-  layout_settings.char_set = m.input.char_set;
-
-  // The lines come from the same reader, wrapping and paging as the count.
-  LineWalker walker(layout_settings);
-  if (m.input.held) {
-    walker.OpenBytes(*m.input.held);
-  } else if (!walker.OpenFile(m.input.path)) {
-    throw ToolError("cannot read " + options.file);
-  }
+  const Settings& layout_settings = settings.layout;
 
   out << options.file << ": " << EncodingLabel(m.input) << ", "
       << DescribeLayout(settings.layout, options.layout) << "\n\n";
@@ -159,11 +127,7 @@ int RunShow(const ShowOptions& options, std::ostream& out) {
       layout_settings.line_length <= kSourceLineBytes ? layout_settings.line_length : 0;
   Layout layout(m.counts, line_length, layout_settings.page_length, out);
   layout.PrintRuler();
-  DisplayLine line;
-  while (walker.Next(line)) layout.PrintLine(line);
-  if (walker.failure() != Failure::kNone) {
-    throw ToolError("cannot read " + options.file + ": " + std::string(Describe(walker.failure())));
-  }
+  WalkDisplayLines(m, layout_settings, [&layout](const DisplayLine& line) { layout.PrintLine(line); });
   out << '\n' << Summary(m.counts, layout_settings.page_length) << '\n';
   if (layout.printed() != m.counts.line_count) {
     throw ToolError("internal error: " + std::to_string(layout.printed()) +

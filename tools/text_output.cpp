@@ -7,9 +7,28 @@
 #include <cstdio>
 
 #include "transcode.h"
+#include "velto/measure.hpp"
 
 namespace velto::tool {
 namespace {
+
+void MakeVisible(std::u16string& units) {
+  for (char16_t& unit : units) {
+    if (unit < 0x20) {
+      unit = static_cast<char16_t>(0x2400 + unit);
+    } else if (unit == 0x7F) {
+      unit = u'\u2421';
+    } else if (unit >= 0x80 && unit <= 0x9F) {
+      unit = u'\uFFFD';
+    }
+  }
+}
+
+std::size_t CharacterCount(std::string_view cp932) {
+  std::size_t count = 0;
+  for (std::size_t pos = 0; pos < cp932.size(); pos += sjis::CharLength(cp932, pos)) ++count;
+  return count;
+}
 
 std::size_t CodePointWidth(char32_t code_point) {
   const auto c = static_cast<UChar32>(code_point);
@@ -20,6 +39,30 @@ std::size_t CodePointWidth(char32_t code_point) {
 }
 
 }  // namespace
+
+std::string VisibleText::Render(std::string_view cp932) {
+  units_ = sjis::ToUtf16(cp932);
+  MakeVisible(units_);
+  return Utf16ToUtf8(units_);
+}
+
+// Every character of code page 932 is one UTF-16 unit, so a whole text
+// converted at once splits unit by unit. Bytes that form no character can
+// give several units (or one for several characters); such a text is
+// converted character by character instead.
+const std::vector<std::string>& VisibleText::Characters(std::string_view cp932) {
+  characters_.clear();
+  units_ = sjis::ToUtf16(cp932);
+  if (units_.size() == CharacterCount(cp932)) {
+    MakeVisible(units_);
+    for (const char16_t unit : units_) characters_.push_back(Utf16ToUtf8(std::u16string_view(&unit, 1)));
+    return characters_;
+  }
+  for (std::size_t pos = 0; pos < cp932.size(); pos += sjis::CharLength(cp932, pos)) {
+    characters_.push_back(Render(cp932.substr(pos, sjis::CharLength(cp932, pos))));
+  }
+  return characters_;
+}
 
 std::size_t DisplayWidth(std::string_view utf8) {
   std::size_t columns = 0;
@@ -47,36 +90,31 @@ std::string PadLeft(std::string_view utf8, std::size_t width) {
 
 std::string JsonString(std::string_view utf8) {
   std::string out = "\"";
-  std::size_t pos = 0;
-  while (pos < utf8.size()) {
-    char32_t code_point = 0;
-    if (NextUtf8(utf8, pos, code_point) != Utf8Step::kValid) code_point = 0xFFFD;
+  AppendEscaped(utf8, out, [](char32_t code_point, std::string& to) {
     switch (code_point) {
       case U'"':
-        out += "\\\"";
-        break;
+        to += "\\\"";
+        return true;
       case U'\\':
-        out += "\\\\";
-        break;
+        to += "\\\\";
+        return true;
       case U'\n':
-        out += "\\n";
-        break;
+        to += "\\n";
+        return true;
       case U'\r':
-        out += "\\r";
-        break;
+        to += "\\r";
+        return true;
       case U'\t':
-        out += "\\t";
-        break;
+        to += "\\t";
+        return true;
       default:
-        if (code_point < 0x20 || code_point == 0x7F) {
-          std::array<char, 8> escape{};
-          std::snprintf(escape.data(), escape.size(), "\\u%04X", static_cast<unsigned>(code_point));
-          out += escape.data();
-        } else {
-          AppendUtf8(code_point, out);
-        }
+        if (code_point >= 0x20 && code_point != 0x7F) return false;
+        std::array<char, 8> escape{};
+        std::snprintf(escape.data(), escape.size(), "\\u%04X", static_cast<unsigned>(code_point));
+        to += escape.data();
+        return true;
     }
-  }
+  });
   out += '"';
   return out;
 }

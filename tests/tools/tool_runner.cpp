@@ -20,14 +20,14 @@ int OpenOrDie(const std::string& path, int flags) {
 
 }  // namespace
 
-ToolRun RunTool(const Sandbox& sandbox, const ToolCall& call) {
+ToolRun RunProgram(const Sandbox& sandbox, const std::string& program, const ToolCall& call) {
   const std::string in_path = sandbox.Write(".tool-stdin", call.input);
   const std::string out_path = sandbox.Path(".tool-stdout");
   const std::string err_path = sandbox.Path(".tool-stderr");
 
   // Everything the child needs is built before fork: after it only
   // async-signal-safe calls are made.
-  std::vector<std::string> arg_text{VELTO_TOOL};
+  std::vector<std::string> arg_text{program};
   arg_text.insert(arg_text.end(), call.args.begin(), call.args.end());
   std::vector<char*> argv;
   for (std::string& arg : arg_text) argv.push_back(arg.data());

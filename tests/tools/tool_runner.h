@@ -1,5 +1,5 @@
-// Runs the built velto tool as a child process inside a test's sandbox and
-// collects what it printed and how it ended.
+// Runs the built velto tool (or another program) as a child process inside
+// a test's sandbox and collects what it printed and how it ended.
 #pragma once
 
 #include <string>
@@ -24,8 +24,14 @@ struct ToolCall {
   bool broken_stdout = false;          // standard output is a pipe nobody reads
 };
 
+// Runs a program (an absolute path) with the sandbox root as its current
+// directory.
+ToolRun RunProgram(const Sandbox& sandbox, const std::string& program, const ToolCall& call);
+
 // Runs the tool with the sandbox root as its current directory.
-ToolRun RunTool(const Sandbox& sandbox, const ToolCall& call);
+inline ToolRun RunTool(const Sandbox& sandbox, const ToolCall& call) {
+  return RunProgram(sandbox, VELTO_TOOL, call);
+}
 inline ToolRun RunTool(const Sandbox& sandbox, std::vector<std::string> args) {
   return RunTool(sandbox, ToolCall{std::move(args), {}, {}, false});
 }
