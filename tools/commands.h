@@ -23,6 +23,7 @@ int RunCount(const CountOptions& options, std::ostream& out);
 struct ShowOptions {
   LayoutOptions layout;
   std::string file;
+  bool underline_ruby = false;  // ANSI underlines under ruby bases, for a terminal
 };
 int RunShow(const ShowOptions& options, std::ostream& out);
 
