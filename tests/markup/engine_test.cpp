@@ -3,10 +3,19 @@
 // the API and through the walker alike.
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "rule_table.h"
 
 namespace velto::testing {
 namespace {
+
+// Ten characters to a line, so that markup meets wrapping.
+Settings TenPerLine(Markup markup) {
+  Settings settings = Unwrapped(markup);
+  settings.line_length = 10;
+  return settings;
+}
 
 struct RubyTotalsCase {
   const char* name;
@@ -40,13 +49,9 @@ INSTANTIATE_TEST_SUITE_P(
 // count, byte for byte.
 TEST(MarkupCount, TextWithoutMarkupCountsAsPlain) {
   const std::string text = Sjis("「こんにちは」と彼は言った。\n（それから）\n\n　終わり。\n");
-  Settings plain = Unwrapped(Markup::kNone);
-  plain.line_length = 10;
-  const Result expected = MeasureBytes(text, plain);
+  const Result expected = MeasureBytes(text, TenPerLine(Markup::kNone));
   for (const Markup markup : {Markup::kAozora, Markup::kWeb, Markup::kPixiv}) {
-    Settings marked = plain;
-    marked.markup = markup;
-    const Result result = MeasureBytes(text, marked);
+    const Result result = MeasureBytes(text, TenPerLine(markup));
     EXPECT_EQ(result.counts.crlf, expected.counts.crlf);
     EXPECT_EQ(result.counts.no_crlf_no_blank, expected.counts.no_crlf_no_blank);
     EXPECT_EQ(result.counts.line_count, expected.counts.line_count);
@@ -67,9 +72,7 @@ class WideBase : public ::testing::TestWithParam<WideBaseCase> {};
 // A base longer than a line wraps like any text, one base character to a
 // cell; each of its lines carries the reading.
 TEST_P(WideBase, WrapsWithTheReadingOnEachPart) {
-  Settings settings = Unwrapped(GetParam().markup);
-  settings.line_length = 10;
-  EXPECT_EQ(LayOut(GetParam().input, settings).lines, GetParam().layout);
+  EXPECT_EQ(LayOut(GetParam().input, TenPerLine(GetParam().markup)).lines, GetParam().layout);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -97,6 +100,43 @@ TEST(MarkupCount, MarkupAcrossAPieceCutIsText) {
   const Result whole = MeasureBytes(Sjis("あ漢《かんじ》"), Unwrapped(Markup::kAozora));
   EXPECT_EQ(whole.counts.no_crlf, 2);
   EXPECT_EQ(whole.counts.ruby_spans, 1);
+}
+
+// Random lines dense in the characters of all three notations: whatever
+// they hold, the count and the walk agree, markup only ever leaves
+// characters out, and every ruby base lies inside its display line.
+TEST(MarkupCount, RandomMarkupAgreesAndNeverAddsCharacters) {
+  const std::vector<std::string> alphabet = {
+      Sjis("《"), Sjis("》"), Sjis("｜"), "|", "(", ")", Sjis("（"), Sjis("）"), Sjis("［"), Sjis("］"),
+      Sjis("＃"), Sjis("※"), "[", "]", "[[rb:", " > ", "[newpage]", "[chapter:", Sjis("改ページ"),
+      Sjis("漢"), Sjis("字"), Sjis("あ"), Sjis("ア"), Sjis("ゼ"), "a", "\n", "\n"};
+  std::mt19937 random(1515);
+  for (int round = 0; round < 400; ++round) {
+    std::string text;
+    const int pieces = std::uniform_int_distribution<int>(0, 60)(random);
+    for (int i = 0; i < pieces; ++i) text += alphabet[random() % alphabet.size()];
+    const Result unmarked = MeasureBytes(text, TenPerLine(Markup::kNone));
+    for (const Markup markup : {Markup::kAozora, Markup::kWeb, Markup::kPixiv}) {
+      Settings settings = TenPerLine(markup);
+      settings.aozora_body_only = markup == Markup::kAozora && round % 2 == 1;
+      const Result counted = MeasureBytes(text, settings);
+      LineWalker walker(settings);
+      walker.OpenBytes(text);
+      DisplayLine line;
+      while (walker.Next(line)) {
+        for (const RubyPart& part : line.ruby) {
+          ASSERT_LT(part.begin, part.end) << ::testing::PrintToString(text);
+          ASSERT_LE(part.end, line.text.size()) << ::testing::PrintToString(text);
+        }
+      }
+      const Counts walked = walker.counts();
+      ASSERT_EQ(counted.counts.crlf, walked.crlf) << ::testing::PrintToString(text);
+      ASSERT_EQ(counted.counts.line_count, walked.line_count) << ::testing::PrintToString(text);
+      ASSERT_EQ(counted.counts.page_count, walked.page_count) << ::testing::PrintToString(text);
+      ASSERT_EQ(counted.counts.ruby_characters, walked.ruby_characters) << ::testing::PrintToString(text);
+      ASSERT_LE(counted.counts.crlf, unmarked.counts.crlf) << ::testing::PrintToString(text);
+    }
+  }
 }
 
 }  // namespace

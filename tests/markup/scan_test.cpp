@@ -50,7 +50,7 @@ std::string RandomLine(std::mt19937& random) {
 }
 
 TEST(TriggerScanner, FindsWhatACharacterWalkFinds) {
-  constexpr Triggers kTriggers{{0x62, 0x73, 0x6d}, 3, {'|', '['}, 2};
+  constexpr Triggers kTriggers{{0x62, 0x73, 0x6d, 0x6d}, {'|', '['}};
   const auto is_trigger = [](std::string_view line, std::size_t at) {
     return IsAt(line, at, "\x81\x62") || IsAt(line, at, "\x81\x73") || IsAt(line, at, "\x81\x6d") ||
            line[at] == '|' || line[at] == '[';

@@ -14,7 +14,7 @@ namespace velto::measure::markup {
 namespace {
 
 // ｜ 《 ［ begin every piece of this notation; a ※ matters only before ［.
-constexpr Triggers kAozoraTriggers{{0x62, 0x73, 0x6d}, 3, {}, 0};
+constexpr Triggers kAozoraTriggers{{0x62, 0x73, 0x6d, 0x6d}, {}};
 
 // 改ページ, 改丁, 改見開き, 改段: each ends the page.
 constexpr std::array<std::string_view, 4> kPageCommands = {
@@ -92,6 +92,7 @@ class AozoraFilter final : public LineFilter {
       line.plain_from = plain_from;
       return ReadMarkup(line, at);
     });
+    line.bases.Close();
   }
 
   // Reads the piece of markup that may begin at at; the position after what

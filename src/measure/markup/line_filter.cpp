@@ -11,10 +11,6 @@ void BaseText::Clear() {
   left_out_ = false;
 }
 
-void BaseText::AddRuby(std::size_t begin, std::string_view reading) {
-  ruby_.push_back({begin, text_.size(), reading});
-}
-
 void BaseText::Split(bool page) { cuts_.push_back({text_.size(), page}); }
 
 void LineFilter::Push(std::string_view source_line, Sink& sink) {

@@ -20,12 +20,14 @@ class BaseText {
  public:
   void Clear();
   void Append(std::string_view bytes) { text_.append(bytes); }
-  void Erase(std::size_t at, std::size_t count) { text_.erase(at, count); }
+  void Insert(std::size_t at, std::string_view bytes) { text_.insert(at, bytes); }
   std::string_view text() const { return text_; }
   std::size_t size() const { return text_.size(); }
 
   // A ruby reading over the text from begin to the end so far.
-  void AddRuby(std::size_t begin, std::string_view reading);
+  void AddRuby(std::size_t begin, std::string_view reading) {
+    ruby_.push_back({begin, text_.size(), reading});
+  }
   // Something of the source line is left out of the text.
   void LeaveOut() { left_out_ = true; }
   // The text so far ends a line; with page, the page ends after it too.

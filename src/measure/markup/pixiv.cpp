@@ -9,7 +9,7 @@
 namespace velto::measure::markup {
 namespace {
 
-constexpr Triggers kPixivTriggers{{}, 0, {'['}, 1};
+constexpr Triggers kPixivTriggers{{}, {'['}};
 
 constexpr std::string_view kRubyTag = "[[rb:";
 constexpr std::string_view kNewPage = "[newpage]";

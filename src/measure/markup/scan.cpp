@@ -1,7 +1,7 @@
 #include "measure/markup/scan.h"
 
-#include <bit>
 #include <cstring>
+#include <span>
 
 #include "measure/char_starts.h"
 #include "velto/measure.hpp"
@@ -13,22 +13,16 @@ using char_starts::kBlockBytes;
 
 constexpr unsigned char kWideLead = 0x81;
 
-// A second byte that code page 932 uses: 0x40-0x7E and 0x80-0xFC.
-constexpr bool IsSecondByte(unsigned second) {
-  return second >= 0x40 && second <= 0xFC && second != 0x7F;
-}
-
-// The two-byte code of the character at position, or 0 for a single byte.
-unsigned WideCode(std::string_view text, std::size_t position) {
-  if (sjis::CharLength(text, position) != 2) return 0;
-  const auto lead = static_cast<unsigned char>(text[position]);
-  const auto second = static_cast<unsigned char>(text[position + 1]);
-  return IsSecondByte(second) ? (unsigned{lead} << 8) | second : 0;
-}
-
 struct CodeRange {
   unsigned first, last;
 };
+
+bool InRanges(unsigned code, std::span<const CodeRange> ranges) {
+  for (const CodeRange& range : ranges) {
+    if (code >= range.first && code <= range.last) return true;
+  }
+  return false;
+}
 
 constexpr CodeRange kKanjiRanges[] = {
     {0x889F, 0x9872},  // level 1
@@ -49,42 +43,16 @@ constexpr CodeRange kKanaRanges[] = {
 constexpr unsigned char kHalfKanaFirst = 0xA6;
 constexpr unsigned char kHalfKanaLast = 0xDF;
 
-template <std::size_t N>
-bool InRanges(unsigned code, const CodeRange (&ranges)[N]) {
-  for (const CodeRange& range : ranges) {
-    if (code >= range.first && code <= range.last) return true;
-  }
-  return false;
-}
-
 }  // namespace
 
-bool IsKanji(std::string_view text, std::size_t position) {
-  const unsigned code = WideCode(text, position);
-  return code != 0 && InRanges(code, kKanjiRanges);
-}
+bool IsKanjiOutsideFullRows(unsigned code) { return InRanges(code, kKanjiRanges); }
 
 bool IsKana(std::string_view text, std::size_t position) {
   const auto byte = static_cast<unsigned char>(text[position]);
   if (byte >= kHalfKanaFirst && byte <= kHalfKanaLast) return true;
-  const unsigned code = WideCode(text, position);
-  return code != 0 && InRanges(code, kKanaRanges);
-}
-
-std::size_t PreviousCharStart(std::string_view text, std::size_t floor, std::size_t end) {
-  const auto lead_value = [&](std::size_t at) {
-    return sjis::IsLeadByte(static_cast<unsigned char>(text[at]));
-  };
-  if (end - floor < 2) return floor;
-  // A lead-byte value just before end cannot begin a character there (end
-  // is a boundary), so it is the second byte of a pair.
-  if (lead_value(end - 1)) return end - 2;
-  // Otherwise the lead-byte values before it pair off from the boundary
-  // that precedes them: an odd run leaves its last byte as the lead of the
-  // character that ends at end.
-  std::size_t run = 0;
-  for (std::size_t at = end - 1; at > floor && lead_value(at - 1); --at) ++run;
-  return run % 2 == 1 ? end - 2 : end - 1;
+  if (sjis::CharLength(text, position) != 2) return false;
+  const auto second = static_cast<unsigned char>(text[position + 1]);
+  return IsSecondByte(second) && InRanges((unsigned{byte} << 8) | second, kKanaRanges);
 }
 
 KanaRun ReadKana(std::string_view text, std::size_t limit) {
@@ -97,75 +65,68 @@ KanaRun ReadKana(std::string_view text, std::size_t limit) {
   return run;
 }
 
-std::size_t CharFinder::From(std::size_t from) {
-  if (searched_from_ != kNotFound && from >= searched_from_ && (found_ == kNotFound || from <= found_)) {
-    return found_;
-  }
-  searched_from_ = from;
-  found_ = kNotFound;
-  for (std::size_t at = from; at < line_.size(); at += sjis::CharLength(line_, at)) {
-    if (IsAt(line_, at, c_)) {
-      found_ = at;
-      break;
-    }
-  }
-  return found_;
-}
-
 void TriggerScanner::Load(std::size_t block) {
   block_ = block;
   loaded_ = true;
   const std::size_t available = line_.size() - block;
   const char* bytes = line_.data() + block;
-  char padded[kBlockBytes];
+  char padded[kBlockBytes + 16];
   std::uint64_t valid = ~std::uint64_t{0};
-  if (available < kBlockBytes) {
+  if (available <= kBlockBytes) {
     std::memset(padded, 0, sizeof padded);
     std::memcpy(padded, bytes, available);
     bytes = padded;
-    valid = (std::uint64_t{1} << available) - 1;
+    if (available < kBlockBytes) valid = (std::uint64_t{1} << available) - 1;
   }
-  const std::uint64_t leads = char_starts::LeadBits(bytes);
-  const std::uint64_t starts = ~char_starts::TrailBits(leads) & valid;
+  static_assert(kScanBlock == kBlockBytes);
+  hits_ = Candidates(bytes) & valid;
+}
+
+std::uint64_t TriggerScanner::Candidates(const char* bytes) {
+  const std::array<unsigned char, 4>& seconds = triggers_.second_bytes;
+  const std::array<unsigned char, 2>& singles = triggers_.single_bytes;
+#if defined(VELTO_CHAR_STARTS_SSE2)
+  // One pass over the block, sixteen bytes and the sixteen after each. The
+  // byte patterns are made once for all blocks of the line.
+  if (!patterns_ready_) {
+    for (std::size_t i = 0; i < seconds.size(); ++i) patterns_[i].fill(seconds[i]);
+    patterns_[4].fill(singles[0]);
+    patterns_[5].fill(singles[1]);
+    patterns_ready_ = true;
+  }
+  const auto pattern = [&](std::size_t i) {
+    __m128i value;
+    std::memcpy(&value, patterns_[i].data(), sizeof value);
+    return value;
+  };
+  const __m128i lead = _mm_set1_epi8(static_cast<char>(kWideLead));
+  const __m128i second0 = pattern(0);
+  const __m128i second1 = pattern(1);
+  const __m128i second2 = pattern(2);
+  const __m128i second3 = pattern(3);
+  const __m128i single0 = pattern(4);
+  const __m128i single1 = pattern(5);
   std::uint64_t hits = 0;
-  if (triggers_.second_count != 0) {
-    std::uint64_t seconds = 0;
-    for (std::size_t i = 0; i < triggers_.second_count; ++i) {
-      seconds |= char_starts::EqualBits(bytes, triggers_.second_bytes[i]);
-    }
-    // Bit i: the byte after byte i is one of the second bytes; for the last
-    // byte of a full block that byte lies beyond it.
-    std::uint64_t follows = seconds >> 1;
-    if (available > kBlockBytes && IsSecondTrigger(static_cast<unsigned char>(line_[block + kBlockBytes]))) {
-      follows |= std::uint64_t{1} << 63;
-    }
-    hits |= char_starts::EqualBits(bytes, kWideLead) & starts & follows;
+  for (unsigned i = 0; i < kBlockBytes / 16; ++i) {
+    __m128i here;
+    __m128i next;
+    std::memcpy(&here, bytes + 16 * i, sizeof here);
+    std::memcpy(&next, bytes + 16 * i + 1, sizeof next);
+    const __m128i any_second =
+        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(next, second0), _mm_cmpeq_epi8(next, second1)),
+                     _mm_or_si128(_mm_cmpeq_epi8(next, second2), _mm_cmpeq_epi8(next, second3)));
+    const __m128i wide = _mm_and_si128(_mm_cmpeq_epi8(here, lead), any_second);
+    const __m128i single = _mm_or_si128(_mm_cmpeq_epi8(here, single0), _mm_cmpeq_epi8(here, single1));
+    hits |= std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(_mm_or_si128(wide, single)))} << (16 * i);
   }
-  for (std::size_t i = 0; i < triggers_.single_count; ++i) {
-    hits |= char_starts::EqualBits(bytes, triggers_.single_bytes[i]) & starts;
-  }
-  hits_ = hits;
-  // A two-byte character that begins at the last byte ends in the next block.
-  block_end_ = available <= kBlockBytes
-                   ? line_.size()
-                   : block + kBlockBytes + static_cast<std::size_t>(((starts & leads) >> 63) & 1);
-}
-
-bool TriggerScanner::IsSecondTrigger(unsigned char byte) const {
-  for (std::size_t i = 0; i < triggers_.second_count; ++i) {
-    if (triggers_.second_bytes[i] == byte) return true;
-  }
-  return false;
-}
-
-std::size_t TriggerScanner::Next(std::size_t from) {
-  while (from < line_.size()) {
-    if (!loaded_ || from < block_ || from >= block_end_) Load(from);
-    const std::uint64_t ahead = hits_ & (~std::uint64_t{0} << (from - block_));
-    if (ahead != 0) return block_ + static_cast<std::size_t>(std::countr_zero(ahead));
-    from = block_end_;
-  }
-  return line_.size();
+  return hits;
+#else
+  std::uint64_t any_second = 0;
+  for (const unsigned char second : seconds) any_second |= char_starts::EqualBits(bytes + 1, second);
+  std::uint64_t hits = char_starts::EqualBits(bytes, kWideLead) & any_second;
+  for (const unsigned char single : singles) hits |= char_starts::EqualBits(bytes, single);
+  return hits;
+#endif
 }
 
 }  // namespace velto::measure::markup

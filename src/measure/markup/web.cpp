@@ -12,7 +12,7 @@ namespace velto::measure::markup {
 namespace {
 
 // ｜ 《 （ and the single bytes | (.
-constexpr Triggers kWebTriggers{{0x62, 0x73, 0x69}, 3, {'|', '('}, 2};
+constexpr Triggers kWebTriggers{{0x62, 0x73, 0x69, 0x69}, {'|', '('}};
 
 constexpr std::string_view kBar = "|";
 constexpr std::string_view kParenOpen = "(";
@@ -65,6 +65,7 @@ class WebFilter final : public LineFilter {
   void Rebuild(std::string_view text, TriggerScanner& scanner, BaseText& base) override {
     Line line(text, base, scanner);
     ReadRange(line, 0, text.size(), true);
+    line.bases.Close();
   }
 
   // Rebuilds the text from `from` to `to`. Emphasis does not nest: inside
