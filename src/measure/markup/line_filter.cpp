@@ -4,14 +4,15 @@
 
 namespace velto::measure::markup {
 
-void BaseText::Clear() {
-  text_.clear();
+void BaseText::Clear(std::size_t source_size) {
+  if (buffer_.size() < source_size) buffer_.resize(source_size);
+  size_ = 0;
   ruby_.clear();
   cuts_.clear();
   left_out_ = false;
 }
 
-void BaseText::Split(bool page) { cuts_.push_back({text_.size(), page}); }
+void BaseText::Split(bool page) { cuts_.push_back({size_, page}); }
 
 void LineFilter::Push(std::string_view source_line, Sink& sink) {
   TriggerScanner scanner(source_line, triggers_);
@@ -20,7 +21,7 @@ void LineFilter::Push(std::string_view source_line, Sink& sink) {
     Deliver({source_line, {}}, sink);
     return;
   }
-  base_.Clear();
+  base_.Clear(source_line.size());
   Rebuild(source_line, scanner, base_);
   HandOn(sink);
 }
@@ -29,7 +30,7 @@ void LineFilter::Finish(Sink& /*sink*/) { break_pending_ = false; }
 
 void LineFilter::HandOn(Sink& sink) {
   std::vector<BaseText::Cut>& cuts = base_.cuts_;
-  const std::string& text = base_.text_;
+  const std::string_view text = base_.text();
   // Cuts before nothing but the line end move behind it.
   if (!text.empty() && text.back() == '\n') {
     for (BaseText::Cut& cut : cuts) {
@@ -47,7 +48,7 @@ void LineFilter::HandOn(Sink& sink) {
 }
 
 void LineFilter::HandOnPiece(std::size_t begin, std::size_t end, std::size_t& next_ruby, Sink& sink) {
-  const std::string_view piece = std::string_view(base_.text_).substr(begin, end - begin);
+  const std::string_view piece = base_.text().substr(begin, end - begin);
   const bool only_line_end = piece.empty() || piece == "\n";
   if (only_line_end && base_.left_out_) return;
   // Ruby never crosses a cut: each command closes the bases before it.

@@ -4,7 +4,9 @@
 // really ends a page).
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,15 +20,27 @@ namespace velto::measure::markup {
 // command divides it into separate lines or ends the page.
 class BaseText {
  public:
-  void Clear();
-  void Append(std::string_view bytes) { text_.append(bytes); }
-  void Insert(std::size_t at, std::string_view bytes) { text_.insert(at, bytes); }
-  std::string_view text() const { return text_; }
-  std::size_t size() const { return text_.size(); }
+  // Starts the text of a source line of source_size bytes. Every byte of
+  // the text comes from the line, so the text is never longer; the buffer
+  // is sized once for the longest line, and appending is a plain copy.
+  void Clear(std::size_t source_size);
+  void Append(std::string_view bytes) {
+    if (size_ + bytes.size() > buffer_.size()) buffer_.resize(size_ + bytes.size());
+    std::memcpy(buffer_.data() + size_, bytes.data(), bytes.size());
+    size_ += bytes.size();
+  }
+  void Insert(std::size_t at, std::string_view bytes) {
+    Append(bytes);
+    std::rotate(buffer_.begin() + static_cast<std::ptrdiff_t>(at),
+                buffer_.begin() + static_cast<std::ptrdiff_t>(size_ - bytes.size()),
+                buffer_.begin() + static_cast<std::ptrdiff_t>(size_));
+  }
+  std::string_view text() const { return {buffer_.data(), size_}; }
+  std::size_t size() const { return size_; }
 
   // A ruby reading over the text from begin to the end so far.
   void AddRuby(std::size_t begin, std::string_view reading) {
-    ruby_.push_back({begin, text_.size(), reading});
+    ruby_.push_back({begin, size_, reading});
   }
   // Something of the source line is left out of the text.
   void LeaveOut() { left_out_ = true; }
@@ -40,7 +54,8 @@ class BaseText {
     bool page = false;
   };
 
-  std::string text_;
+  std::string buffer_;
+  std::size_t size_ = 0;
   std::vector<RubySpan> ruby_;
   std::vector<Cut> cuts_;
   bool left_out_ = false;

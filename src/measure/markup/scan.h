@@ -5,7 +5,7 @@
 // Markup characters such as 《 or ［ are two-byte characters, and the second
 // byte of any two-byte character may look like ASCII ('[' ']' '|' '(' ')'
 // are all possible second bytes). Every search here therefore moves from
-// character to character, or works on the character starts of a block.
+// character to character, or checks that what it found begins a character.
 #pragma once
 
 #include <array>
@@ -34,8 +34,8 @@ inline constexpr std::string_view kFullParenClose = "\x81\x6a";  // ）
 
 // Whether the character that begins at position (a character start) is c.
 // A two-byte c never matches the trail byte of another character, since
-// position is a character start.
-// Markup characters are one or two bytes, compared here without a call.
+// position is a character start. Markup characters are one or two bytes,
+// compared here without a call.
 inline bool IsAt(std::string_view text, std::size_t position, std::string_view c) {
   if (position > text.size() || text.size() - position < c.size()) return false;
   for (std::size_t i = 0; i < c.size(); ++i) {
