@@ -33,6 +33,7 @@ struct ShowOptions {
   bool html = false;
   std::optional<std::string> output;
   bool horizontal = false;
+  bool underline_ruby = false;  // ANSI underlines under ruby bases, for a terminal
 };
 int RunShow(const ShowOptions& options, std::ostream& out);
 int RunShowHtml(const ShowOptions& options, std::ostream& out);

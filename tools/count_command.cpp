@@ -32,6 +32,9 @@ std::string JsonLine(const Measurement& m, std::int64_t last_page_lines, const S
   line += ",\"mod_count\":" + std::to_string(r.mod_count);
   line += ",\"line_length\":" + std::to_string(layout.line_length);
   line += ",\"page_length\":" + std::to_string(layout.page_length);
+  line += ",\"markup\":" + JsonString(MarkupName(layout.markup));
+  line += ",\"ruby_spans\":" + std::to_string(r.ruby_spans);
+  line += ",\"ruby_characters\":" + std::to_string(r.ruby_characters);
   line += "}";
   return line;
 }

@@ -1,6 +1,8 @@
 // velto: the command line. This file only wires options to the commands.
 #include <CLI/CLI.hpp>
 
+#include <unistd.h>
+
 #include <exception>
 #include <iostream>
 
@@ -14,7 +16,7 @@ using velto::tool::LayoutOptions;
 // Options every measuring command shares. The values stay text until the
 // settings are resolved, so every refusal has one clear message.
 struct LayoutFlags {
-  std::string line_length, page_length, no_top, hang, no_end, status_file, encoding;
+  std::string line_length, page_length, no_top, hang, no_end, status_file, encoding, markup;
   CLI::Option* line_length_option = nullptr;
   CLI::Option* page_length_option = nullptr;
   CLI::Option* no_top_option = nullptr;
@@ -22,7 +24,9 @@ struct LayoutFlags {
   CLI::Option* no_end_option = nullptr;
   CLI::Option* status_option = nullptr;
   CLI::Option* encoding_option = nullptr;
+  CLI::Option* markup_option = nullptr;
   bool no_kinsoku = false;
+  bool aozora_body_only = false;
 
   void AddTo(CLI::App& command) {
     line_length_option =
@@ -56,6 +60,13 @@ struct LayoutFlags {
             .add_option("--encoding", encoding,
                         "auto, sjis, utf-16, euc-jp, iso-2022-jp, utf-7, utf-8 or a CharSet number 0-7 [auto]")
             ->type_name("NAME");
+    markup_option = command
+                        .add_option("--markup", markup,
+                                    "Writers' markup left out of the count: none, aozora, web or "
+                                    "pixiv [none]")
+                        ->type_name("NAME");
+    command.add_flag("--aozora-body-only", aozora_body_only,
+                     "With --markup aozora: leave out the header block and the colophon");
   }
 
   LayoutOptions Options() const {
@@ -71,6 +82,8 @@ struct LayoutFlags {
     options.status_file = take(status_option, status_file);
     options.encoding = take(encoding_option, encoding);
     options.no_kinsoku = no_kinsoku;
+    options.markup = take(markup_option, markup);
+    options.aozora_body_only = aozora_body_only;
     return options;
   }
 };
@@ -141,6 +154,7 @@ int Run(int argc, char** argv) {
   }
   if (*show_command) {
     show.layout = show_flags.Options();
+    show.underline_ruby = isatty(STDOUT_FILENO) != 0;
     return velto::tool::RunShow(show, std::cout);
   }
   if (*status_command) {

@@ -51,6 +51,10 @@ std::string DescribeLayout(const Settings& layout, const LayoutOptions& options)
   } else {
     text += ", custom kinsoku";
   }
+  if (layout.markup != Markup::kNone) {
+    text += ", " + std::string(MarkupName(layout.markup)) + " markup";
+    if (layout.aozora_body_only) text += " (body only)";
+  }
   return text;
 }
 

@@ -91,6 +91,26 @@ std::optional<CharSet> ParseEncoding(std::string_view text) {
                    " (auto, sjis, utf-16, euc-jp, iso-2022-jp, utf-7, utf-8 or 0 to 7)");
 }
 
+constexpr std::array<Markup, 4> kMarkups = {Markup::kNone, Markup::kAozora, Markup::kWeb,
+                                            Markup::kPixiv};
+
+Markup ParseMarkup(std::string_view text) {
+  for (const Markup markup : kMarkups) {
+    if (MarkupName(markup) == text) return markup;
+  }
+  throw UsageError("--markup: unknown markup " + Quoted(text) + " (none, aozora, web or pixiv)");
+}
+
+std::string_view MarkupName(Markup markup) {
+  switch (markup) {
+    case Markup::kAozora: return "aozora";
+    case Markup::kWeb: return "web";
+    case Markup::kPixiv: return "pixiv";
+    case Markup::kNone: break;
+  }
+  return "none";
+}
+
 std::string_view EncodingName(CharSet char_set) {
   switch (char_set) {
     case CharSet::kUtf16:
@@ -166,6 +186,11 @@ MeasureSettings ResolveSettings(const LayoutOptions& options) {
   if (options.no_end) layout.no_end = ParseCharacterSet("--no-end", *options.no_end);
   // Without --encoding: the status file's CharSet, else detection.
   if (options.encoding) settings.char_set = ParseEncoding(*options.encoding);
+  if (options.markup) layout.markup = ParseMarkup(*options.markup);
+  if (options.aozora_body_only && layout.markup != Markup::kAozora) {
+    throw UsageError("--aozora-body-only: only with --markup aozora");
+  }
+  layout.aozora_body_only = options.aozora_body_only;
   return settings;
 }
 

@@ -46,6 +46,8 @@ struct LayoutOptions {
   bool no_kinsoku = false;
   std::optional<std::string> status_file;
   std::optional<std::string> encoding;
+  std::optional<std::string> markup;
+  bool aozora_body_only = false;
 };
 
 // The settings of a count: the layout, and the encoding files are read in;
@@ -63,6 +65,11 @@ MeasureSettings ResolveSettings(const LayoutOptions& options);
 // "auto" gives nullopt; a name or a number 0 to 7 gives the CharSet.
 // Throws a usage ToolError for anything else.
 std::optional<CharSet> ParseEncoding(std::string_view text);
+
+// "none", "aozora", "web" or "pixiv". Throws a usage ToolError for anything
+// else.
+Markup ParseMarkup(std::string_view text);
+std::string_view MarkupName(Markup markup);
 
 // The name the tool shows for a CharSet ("sjis", "utf-16", ...).
 std::string_view EncodingName(CharSet char_set);

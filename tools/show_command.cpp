@@ -1,5 +1,7 @@
 // velto show: the text laid out in display lines, exactly as the count
 // wraps it, with a ruler, line and page numbers and the margin marked.
+#include <algorithm>
+#include <span>
 #include <string>
 
 #include "commands.h"
@@ -19,6 +21,33 @@ std::size_t LastCharStart(std::string_view text) {
 
 std::size_t Digits(std::int64_t value) { return std::to_string(value).size(); }
 
+// The readings of a line's ruby, for the right of the margin:
+// " base《reading》 ...", with "…" before the part of a base that began on
+// the line before; nothing without ruby.
+std::string RubyNotes(const DisplayLine& line, Renderer& renderer) {
+  std::string notes;
+  for (const RubyPart& part : line.ruby) {
+    notes += part.first ? " " : " \u2026";
+    notes += renderer.Render(line.text.substr(part.begin, part.end - part.begin));
+    notes += "\u300a" + renderer.Render(part.reading) + "\u300b";
+  }
+  return notes;
+}
+
+// The text with its ruby bases underlined by terminal escapes.
+std::string Underlined(std::string_view text, std::span<const RubyPart> ruby, Renderer& renderer) {
+  std::string shown;
+  std::size_t at = 0;
+  for (const RubyPart& part : ruby) {
+    const std::size_t end = std::min(part.end, text.size());
+    if (part.begin >= end) continue;
+    shown += renderer.Render(text.substr(at, part.begin - at));
+    shown += "\x1b[4m" + renderer.Render(text.substr(part.begin, end - part.begin)) + "\x1b[24m";
+    at = end;
+  }
+  return shown + renderer.Render(text.substr(at));
+}
+
 // Marks every character cell (2 columns): '+' at each fifth, the tens digit
 // at each tenth, '.' elsewhere.
 std::string Ruler(std::uint32_t line_length) {
@@ -36,8 +65,10 @@ std::string Ruler(std::uint32_t line_length) {
 
 class Layout {
  public:
-  Layout(const Counts& counts, std::uint32_t line_length, std::uint32_t page_length, std::ostream& out)
+  Layout(const Counts& counts, std::uint32_t line_length, std::uint32_t page_length, bool underline,
+         std::ostream& out)
       : out_(out),
+        underline_(underline),
         line_length_(line_length),
         page_length_(page_length),
         page_width_(Digits(std::max<std::int64_t>(counts.page_count, 1))),
@@ -60,7 +91,7 @@ class Layout {
     if (page_length_ != 0) out_ << PadLeft(std::to_string(line.page), page_width_) << ' ';
     out_ << PadLeft(std::to_string(line.line_on_page), line_width_) << " |";
     if (line_length_ == 0) {
-      out_ << renderer_.Render(line.text) << '\n';
+      out_ << Shown(line.text, line) << RubyNotes(line, renderer_) << '\n';
       return;
     }
     std::string_view body = line.text;
@@ -75,12 +106,20 @@ class Layout {
     // ambiguous width (such as the ellipsis), as most terminals draw them.
     const std::string rendered = renderer_.Render(body);
     const std::size_t width = 2 * static_cast<std::size_t>(line_length_);
-    out_ << PadRight(rendered, width) << '|' << renderer_.Render(hanging) << '\n';
+    const std::string padding = PadRight(rendered, width).substr(rendered.size());
+    out_ << Shown(body, line) << padding << '|' << renderer_.Render(hanging)
+         << RubyNotes(line, renderer_) << '\n';
   }
 
   std::int64_t printed() const { return printed_; }
 
  private:
+  // The text as printed: its ruby bases underlined on a terminal.
+  std::string Shown(std::string_view text, const DisplayLine& line) {
+    return underline_ && !line.ruby.empty() ? Underlined(text, line.ruby, renderer_)
+                                            : renderer_.Render(text);
+  }
+
   std::size_t MarginWidth() const {
     return (page_length_ != 0 ? page_width_ + 1 : 0) + line_width_ + 1;
   }
@@ -92,6 +131,7 @@ class Layout {
   }
 
   std::ostream& out_;
+  bool underline_;
   std::uint32_t line_length_;
   std::uint32_t page_length_;
   std::size_t page_width_;
@@ -125,7 +165,7 @@ int RunShow(const ShowOptions& options, std::ostream& out) {
   // line length never wraps; it is shown without ruler or margin.
   const std::uint32_t line_length =
       layout_settings.line_length <= kSourceLineBytes ? layout_settings.line_length : 0;
-  Layout layout(m.counts, line_length, layout_settings.page_length, out);
+  Layout layout(m.counts, line_length, layout_settings.page_length, options.underline_ruby, out);
   layout.PrintRuler();
   WalkDisplayLines(m, layout_settings, [&layout](const DisplayLine& line) { layout.PrintLine(line); });
   out << '\n' << Summary(m.counts, layout_settings.page_length) << '\n';

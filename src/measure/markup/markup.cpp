@@ -1,14 +1,21 @@
 #include "measure/markup/markup.h"
 
+#include "measure/markup/aozora.h"
+#include "measure/markup/pixiv.h"
+#include "measure/markup/web.h"
+
 namespace velto::measure::markup {
 
-std::unique_ptr<Filter> MakeFilter(Markup markup, bool /*aozora_body_only*/) {
+std::unique_ptr<Filter> MakeFilter(Markup markup, bool aozora_body_only) {
   switch (markup) {
     case Markup::kNone:
-    case Markup::kAozora:
-    case Markup::kWeb:
-    case Markup::kPixiv:
       break;
+    case Markup::kAozora:
+      return MakeAozoraFilter(aozora_body_only);
+    case Markup::kWeb:
+      return MakeWebFilter();
+    case Markup::kPixiv:
+      return MakePixivFilter();
   }
   return nullptr;
 }

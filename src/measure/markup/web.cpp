@@ -1,0 +1,149 @@
+// The ruby of the large web-novel sites: |base《ruby》 or ｜base《ruby》, a
+// kanji run before 《ruby》, base(ruby) or base（ruby） after a kanji run
+// when the reading is short kana, 《《…》》 for emphasis dots, and |《 |(
+// to write a bracket that opens nothing.
+#include "measure/markup/web.h"
+
+#include "measure/markup/line_filter.h"
+#include "measure/markup/ruby_base.h"
+#include "measure/markup/scan.h"
+
+namespace velto::measure::markup {
+namespace {
+
+// ｜ 《 （ and the single bytes | (.
+constexpr Triggers kWebTriggers{{0x62, 0x73, 0x69, 0x69}, {'|', '('}};
+
+constexpr std::string_view kBar = "|";
+constexpr std::string_view kParenOpen = "(";
+constexpr std::string_view kParenClose = ")";
+// A reading in parentheses is ruby only when it is kana and this short;
+// anything else in parentheses after kanji is the writer's own aside.
+constexpr std::size_t kParenReadingLimit = 10;
+
+// The bar, when one begins at at.
+std::string_view BarAt(std::string_view text, std::size_t at) {
+  if (IsAt(text, at, kFullBar)) return kFullBar;
+  if (IsAt(text, at, kBar)) return kBar;
+  return {};
+}
+
+// The opening bracket that a bar can escape, when one begins at at.
+std::string_view EscapableAt(std::string_view text, std::size_t at) {
+  for (const std::string_view c : {kRubyOpen, kParenOpen, kFullParenOpen}) {
+    if (IsAt(text, at, c)) return c;
+  }
+  return {};
+}
+
+class WebFilter final : public LineFilter {
+ public:
+  WebFilter() : LineFilter(kWebTriggers) {}
+
+ private:
+  struct Line {
+    Line(std::string_view source, BaseText& into, TriggerScanner& triggers)
+        : text(source),
+          base(into),
+          scanner(triggers),
+          bases(into),
+          ruby_closes(source, kRubyClose),
+          paren_closes(source, kParenClose),
+          full_paren_closes(source, kFullParenClose) {}
+    std::string_view text;
+    BaseText& base;
+    TriggerScanner& scanner;
+    RubyBases bases;
+    CharFinder ruby_closes;
+    CharFinder paren_closes;
+    CharFinder full_paren_closes;
+    // No 》》 at or after this position: a line of many unclosed 《《 is
+    // read once, not once for each.
+    std::size_t no_emphasis_close_from = kNotFound;
+  };
+
+  void Rebuild(std::string_view text, TriggerScanner& scanner, BaseText& base) override {
+    Line line(text, base, scanner);
+    ReadRange(line, 0, text.size(), true);
+    line.bases.Close();
+  }
+
+  // Rebuilds the text from `from` to `to`. Emphasis does not nest: inside
+  // it, 《《 is read as two 《.
+  static void ReadRange(Line& line, std::size_t from, std::size_t to, bool emphasis) {
+    ReadTriggers(line.text, line.scanner, from, to, line.base,
+                 [&](std::size_t, std::size_t at) { return ReadMarkup(line, at, to, emphasis); });
+  }
+
+  static std::size_t ReadMarkup(Line& line, std::size_t at, std::size_t to, bool emphasis) {
+    const std::string_view text = line.text;
+    if (const std::string_view bar = BarAt(text, at); !bar.empty()) return ReadBar(line, at, bar);
+    std::size_t after = kNotFound;
+    std::string_view open = kRubyOpen;
+    if (IsAt(text, at, kRubyOpen)) {
+      if (emphasis && IsAt(text, at + kRubyOpen.size(), kRubyOpen)) after = ReadEmphasis(line, at);
+      if (after == kNotFound) after = ReadRuby(text, at, to, line.ruby_closes, line.bases);
+    } else {
+      const bool full = IsAt(text, at, kFullParenOpen);
+      open = full ? kFullParenOpen : kParenOpen;
+      after = ReadParenRuby(line, at, to, open, full ? line.full_paren_closes : line.paren_closes);
+    }
+    if (after != kNotFound) return after;
+    line.base.Append(open);
+    return at + open.size();
+  }
+
+  // A bar before an opening bracket writes the bracket as text; any other
+  // bar marks where a base begins.
+  static std::size_t ReadBar(Line& line, std::size_t at, std::string_view bar) {
+    const std::size_t next = at + bar.size();
+    const std::string_view escaped = EscapableAt(line.text, next);
+    if (escaped.empty()) {
+      line.bases.OpenBar(bar);
+      return next;
+    }
+    line.base.Append(escaped);
+    line.base.LeaveOut();
+    return next + escaped.size();
+  }
+
+  // 《《…》》 at at: the text inside is read as text (ruby included), the
+  // marks are left out. It closes at the end of the first run of 》 of two
+  // or more, so that a ruby can end just inside it: 《《漢字《かんじ》》》.
+  static std::size_t ReadEmphasis(Line& line, std::size_t at) {
+    const std::size_t from = at + 2 * kRubyOpen.size();
+    if (from >= line.no_emphasis_close_from) return kNotFound;
+    std::size_t close = line.ruby_closes.From(from);
+    while (close != kNotFound && !IsAt(line.text, close + kRubyClose.size(), kRubyClose)) {
+      close = line.ruby_closes.From(close + kRubyClose.size());
+    }
+    if (close == kNotFound) line.no_emphasis_close_from = from;
+    if (close == kNotFound || close == from) return kNotFound;
+    while (IsAt(line.text, close + 2 * kRubyClose.size(), kRubyClose)) close += kRubyClose.size();
+    line.bases.Close();
+    line.base.LeaveOut();
+    ReadRange(line, from, close, false);
+    line.bases.Close();
+    return close + 2 * kRubyClose.size();
+  }
+
+  // A reading in parentheses: ruby when it closes before to and is kana of
+  // at most kParenReadingLimit characters, over a base like any reading.
+  static std::size_t ReadParenRuby(Line& line, std::size_t at, std::size_t to, std::string_view open,
+                                   CharFinder& closes) {
+    const std::size_t from = at + open.size();
+    const std::size_t close = closes.From(from);
+    if (close == kNotFound || close + open.size() > to || close == from) return kNotFound;
+    const std::string_view reading = line.text.substr(from, close - from);
+    const KanaRun run = ReadKana(reading, kParenReadingLimit);
+    if (!run.all_kana || run.characters > kParenReadingLimit) return kNotFound;
+    if (!line.bases.Attach(reading)) return kNotFound;
+    return close + open.size();
+  }
+};
+
+}  // namespace
+
+std::unique_ptr<Filter> MakeWebFilter() { return std::make_unique<WebFilter>(); }
+
+}  // namespace velto::measure::markup

@@ -1,0 +1,12 @@
+// The web-novel notation's filter.
+#pragma once
+
+#include <memory>
+
+#include "measure/markup/markup.h"
+
+namespace velto::measure::markup {
+
+std::unique_ptr<Filter> MakeWebFilter();
+
+}  // namespace velto::measure::markup
