@@ -5,9 +5,10 @@
 namespace velto::measure {
 
 std::int64_t Tally::AddText(std::string_view line) {
+  const LineCounts counts = CountCharactersAndBlanks(line);
   // A line feed, when the line has one, is a character of CRLF but not of
   // the two sums without line ends.
-  return AddCounted(CountCharactersAndBlanks(line), std::memchr(line.data(), '\n', line.size()) != nullptr);
+  return AddCounted(counts, std::memchr(line.data(), '\n', line.size()) != nullptr);
 }
 
 std::int64_t Tally::AddCounted(LineCounts counts, bool line_end) {

@@ -91,7 +91,8 @@ BlockMarks ExpectedMarks(const std::string& bytes, const Triggers& triggers) {
   return marks;
 }
 
-TEST(ReadBlock, BothWaysAgreeWithReadingByteByByte) {
+// Each way of reading a block that this build and processor have.
+TEST(ReadBlock, EveryWayAgreesWithReadingByteByByte) {
   constexpr Triggers kTriggers{{0x62, 0x73, 0x6d, 0x69}, {'|', '['}};
   std::mt19937 random(29);
   for (int round = 0; round < 2000; ++round) {
@@ -100,7 +101,11 @@ TEST(ReadBlock, BothWaysAgreeWithReadingByteByByte) {
     bytes.resize(65);
     for (int i = 0; i < 8; ++i) bytes[random() % 65] = static_cast<char>(random() % 3 == 0 ? ' ' : 0x40);
     const BlockMarks expected = ExpectedMarks(bytes, kTriggers);
-    for (const BlockMarks& marks : {ReadBlock(bytes.data(), kTriggers), ReadBlockPortable(bytes.data(), kTriggers)}) {
+    std::vector<BlockMarks> ways = {ReadBlock(bytes.data(), kTriggers), ReadBlockPortable(bytes.data(), kTriggers)};
+#if defined(VELTO_SCAN_AVX2)
+    if (HasAvx2()) ways.push_back(ReadBlockAvx2(bytes.data(), kTriggers));
+#endif
+    for (const BlockMarks& marks : ways) {
       ASSERT_EQ(marks.leads, expected.leads) << ::testing::PrintToString(bytes);
       ASSERT_EQ(marks.triggers, expected.triggers) << ::testing::PrintToString(bytes);
       ASSERT_EQ(marks.blanks, expected.blanks) << ::testing::PrintToString(bytes);
@@ -120,9 +125,9 @@ TEST(FindInLane, BothWaysAgreeWithReadingByteByByte) {
   }
 }
 
-// Everything the scan of a line answers, against a walk through its
-// characters: boundaries, counts of every part from one boundary to
-// another, the way back, and the search for a character. Lines of up to
+// Everything the scan of a line answers, either way, against a walk
+// through its characters: boundaries, counts of every part from one
+// boundary to another, triggers, and the search for a character. Lines of up to
 // 200 bytes cross the blocks of the scan at every place.
 TEST(TriggerScanner, AnswersWhatACharacterWalkAnswers) {
   constexpr Triggers kTriggers{{0x62, 0x73, 0x6d, 0x6d}, {'|', '['}};
@@ -130,7 +135,13 @@ TEST(TriggerScanner, AnswersWhatACharacterWalkAnswers) {
   for (int round = 0; round < 1500; ++round) {
     std::string line = RandomLine(random);
     for (int i = 0; i < 6 && !line.empty(); ++i) line[random() % line.size()] = round % 2 == 0 ? ' ' : '\x40';
-    const TriggerScanner scanner(line, kTriggers);
+    // The way of the processor, and the way without AVX2.
+    TriggerScanner scanner(kTriggers);
+    if (round / 2 % 2 == 0) {
+      scanner.Scan(line);
+    } else {
+      scanner.ScanNarrow(line);
+    }
     std::vector<std::size_t> boundaries;
     for (std::size_t at = 0; at < line.size(); at += sjis::CharLength(line, at)) boundaries.push_back(at);
     // A lead byte that the end of the line cuts off begins no character.
@@ -152,11 +163,17 @@ TEST(TriggerScanner, AnswersWhatACharacterWalkAnswers) {
       ASSERT_EQ(scanner.Count(from, to).characters, expected.characters) << print << ' ' << from << '-' << to;
       ASSERT_EQ(scanner.Count(from, to).blanks, expected.blanks) << print << ' ' << from << '-' << to;
       ASSERT_EQ(scanner.Characters(from, to), expected.characters) << print << ' ' << from << '-' << to;
-      if (i > 0 && to < line.size()) {
-        ASSERT_EQ(scanner.PreviousStart(to), boundaries[i - 1]) << print << ' ' << to;
-      }
     }
     ASSERT_EQ(scanner.Count().characters, CountCharactersAndBlanks(line).characters) << print;
+    std::size_t next_trigger = line.size();
+    for (std::size_t i = boundaries.size(); i-- > 0;) {
+      const std::size_t at = boundaries[i];
+      if (at < line.size() && (IsAt(line, at, "\x81\x62") || IsAt(line, at, "\x81\x73") ||
+                               IsAt(line, at, "\x81\x6d") || line[at] == '|' || line[at] == '[')) {
+        next_trigger = at;
+      }
+      ASSERT_EQ(scanner.Next(at), next_trigger) << print << " from " << at;
+    }
     std::size_t expected_close = kNotFound;
     for (std::size_t i = 0; i + 1 < boundaries.size() && expected_close == kNotFound; ++i) {
       if (boundaries[i] >= from && IsAt(line, boundaries[i], "\x81\x73")) expected_close = boundaries[i];

@@ -60,16 +60,30 @@ class BaseText {
   std::string_view text() const { return {buffer_.data(), size_}; }
   std::size_t size() const { return size_; }
 
-  // The start of the character of the text that ends at end, where floor <
-  // end and both are boundaries (as PreviousCharStart finds it). Inside the
-  // last part, which ends the text, the scan of the line tells it at once.
-  std::size_t PreviousCharStart(std::size_t floor, std::size_t end) const {
+  // Where the run of two-byte characters that in_run accepts (given where
+  // each begins in the text) ends the text, not reaching back before floor,
+  // a boundary. In the last part, which ends the text, the scan of the line
+  // tells at once whether a character has two bytes.
+  template <typename InRun>
+  std::size_t RunStart(std::size_t floor, InRun in_run) const {
+    std::size_t start = size_;
     const std::size_t part_in_text = size_ - (part_end_ - part_begin_);
-    if (counted_ && end - floor >= 2 && end > part_in_text && part_end_ < source_->line().size()) {
-      const std::size_t start = source_->PreviousStart(end - part_in_text + part_begin_);
-      if (start >= part_begin_) return start - part_begin_ + part_in_text;
+    if (counted_ && part_end_ < source_->line().size()) {
+      const std::size_t lowest = std::max(floor, part_in_text);
+      // start is a boundary; the character before it begins a byte before
+      // unless that byte is inside one.
+      while (start >= lowest + 2 && !source_->IsBoundary(start - part_in_text + part_begin_ - 1) &&
+             in_run(start - 2)) {
+        start -= 2;
+      }
+      if (start != part_in_text || start == floor) return start;
     }
-    return markup::PreviousCharStart(text(), floor, end);
+    while (start > floor) {
+      const std::size_t before = PreviousCharStart(text(), floor, start);
+      if (start - before != 2 || !in_run(before)) break;
+      start = before;
+    }
+    return start;
   }
 
   // A ruby reading, the source line from reading_begin to reading_end, of

@@ -78,13 +78,7 @@ class RubyBases {
   }
 
   std::size_t KanjiRunStart() const {
-    std::size_t start = base_.size();
-    while (start > floor_) {
-      const std::size_t before = base_.PreviousCharStart(floor_, start);
-      if (start - before != 2 || !IsKanjiAt(before)) break;
-      start = before;
-    }
-    return start;
+    return base_.RunStart(floor_, [this](std::size_t at) { return IsKanjiAt(at); });
   }
 
   bool IsKanjiAt(std::size_t at) const {

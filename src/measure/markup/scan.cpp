@@ -3,6 +3,10 @@
 #include <cstring>
 #include <span>
 
+#if defined(VELTO_SCAN_AVX2)
+#include <immintrin.h>
+#endif
+
 #include "measure/char_starts.h"
 #include "velto/measure.hpp"
 
@@ -95,6 +99,68 @@ BlockMarks ReadBlockWith(const char* bytes, const TriggerPatterns& with) {
 }
 #endif
 
+#if defined(VELTO_SCAN_AVX2)
+#define VELTO_TARGET_AVX2 __attribute__((target("avx2")))
+
+// The bytes a block is compared with, each 32 times.
+struct WideTriggerPatterns {
+  VELTO_TARGET_AVX2 explicit WideTriggerPatterns(const Triggers& triggers)
+      : second0(_mm256_set1_epi8(static_cast<char>(triggers.second_bytes[0]))),
+        second1(_mm256_set1_epi8(static_cast<char>(triggers.second_bytes[1]))),
+        second2(_mm256_set1_epi8(static_cast<char>(triggers.second_bytes[2]))),
+        second3(_mm256_set1_epi8(static_cast<char>(triggers.second_bytes[3]))),
+        single0(_mm256_set1_epi8(static_cast<char>(triggers.single_bytes[0]))),
+        single1(_mm256_set1_epi8(static_cast<char>(triggers.single_bytes[1]))),
+        wide_lead(_mm256_set1_epi8(static_cast<char>(kWideLead))),
+        space(_mm256_set1_epi8(static_cast<char>(kSpace))),
+        ideographic_second(_mm256_set1_epi8(static_cast<char>(kIdeographicSecond))),
+        first_low(_mm256_set1_epi8(static_cast<char>(sjis::kFirstLeadLow))),
+        first_span(_mm256_set1_epi8(static_cast<char>(sjis::kFirstLeadHigh - sjis::kFirstLeadLow))),
+        second_low(_mm256_set1_epi8(static_cast<char>(sjis::kSecondLeadLow))),
+        second_span(_mm256_set1_epi8(static_cast<char>(sjis::kSecondLeadHigh - sjis::kSecondLeadLow))) {}
+  __m256i second0, second1, second2, second3, single0, single1;
+  __m256i wide_lead, space, ideographic_second;
+  // The lead-byte ranges, tested as char_starts::LeadBytes tests them.
+  __m256i first_low, first_span, second_low, second_span;
+};
+
+VELTO_TARGET_AVX2 std::uint64_t WideBits(__m256i mask, unsigned half) {
+  return std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(mask))} << (32 * half);
+}
+
+// 32 bytes and the 32 after each at a time.
+VELTO_TARGET_AVX2 BlockMarks ReadBlockWideWith(const char* bytes, const WideTriggerPatterns& with) {
+  BlockMarks marks;
+  for (unsigned half = 0; half < 2; ++half) {
+    __m256i here;
+    __m256i next;
+    std::memcpy(&here, bytes + 32 * half, sizeof here);
+    std::memcpy(&next, bytes + 32 * half + 1, sizeof next);
+    const __m256i wide = _mm256_cmpeq_epi8(here, with.wide_lead);
+    const __m256i any_second =
+        _mm256_or_si256(_mm256_or_si256(_mm256_cmpeq_epi8(next, with.second0), _mm256_cmpeq_epi8(next, with.second1)),
+                        _mm256_or_si256(_mm256_cmpeq_epi8(next, with.second2), _mm256_cmpeq_epi8(next, with.second3)));
+    const __m256i single =
+        _mm256_or_si256(_mm256_cmpeq_epi8(here, with.single0), _mm256_cmpeq_epi8(here, with.single1));
+    const __m256i blank = _mm256_or_si256(_mm256_cmpeq_epi8(here, with.space),
+                                          _mm256_and_si256(wide, _mm256_cmpeq_epi8(next, with.ideographic_second)));
+    const __m256i above_first = _mm256_subs_epu8(_mm256_sub_epi8(here, with.first_low), with.first_span);
+    const __m256i above_second = _mm256_subs_epu8(_mm256_sub_epi8(here, with.second_low), with.second_span);
+    const __m256i leads = _mm256_cmpeq_epi8(_mm256_min_epu8(above_first, above_second), _mm256_setzero_si256());
+    marks.leads |= WideBits(leads, half);
+    marks.triggers |= WideBits(_mm256_or_si256(_mm256_and_si256(wide, any_second), single), half);
+    marks.blanks |= WideBits(blank, half);
+  }
+  return marks;
+}
+
+// A block reader for ScanBlocks.
+struct WideReader {
+  VELTO_TARGET_AVX2 BlockMarks operator()(const char* bytes) const { return ReadBlockWideWith(bytes, patterns); }
+  const WideTriggerPatterns& patterns;
+};
+#endif
+
 }  // namespace
 
 bool IsKanjiOutsideFullRows(unsigned code) { return InRanges(code, kKanjiRanges); }
@@ -140,7 +206,36 @@ BlockMarks ReadBlock(const char* bytes, const Triggers& triggers) {
 #endif
 }
 
+#if defined(VELTO_SCAN_AVX2)
+bool HasAvx2() {
+  static const bool has = __builtin_cpu_supports("avx2") != 0;
+  return has;
+}
+
+VELTO_TARGET_AVX2 BlockMarks ReadBlockAvx2(const char* bytes, const Triggers& triggers) {
+  return ReadBlockWideWith(bytes, WideTriggerPatterns(triggers));
+}
+#endif
+
 void TriggerScanner::Scan(std::string_view line) {
+  Prepare(line);
+#if defined(VELTO_SCAN_AVX2)
+  if (HasAvx2()) {
+    ScanAvx2();
+    return;
+  }
+#endif
+  ScanSse2();
+}
+
+void TriggerScanner::ScanNarrow(std::string_view line) {
+  Prepare(line);
+  ScanSse2();
+}
+
+// Sizes the blocks for line, and copies its last block where the bytes
+// after the line are zeros.
+void TriggerScanner::Prepare(std::string_view line) {
   line_ = line;
   const std::size_t size = line.size();
   blocks_.resize(size / kBlockBytes + 1);
@@ -152,12 +247,13 @@ void TriggerScanner::Scan(std::string_view line) {
     tail_.fill(0);
     std::memcpy(tail_.data(), line.data() + tail, size - tail);
   }
-#if defined(VELTO_CHAR_STARTS_SSE2)
-  const TriggerPatterns patterns(triggers_);
-  const auto read = [&](const char* bytes) { return ReadBlockWith(bytes, patterns); };
-#else
-  const auto read = [&](const char* bytes) { return ReadBlockPortable(bytes, triggers_); };
-#endif
+}
+
+// Inline in each way of reading, so that the reading of a block is inline
+// in the loop, in the instructions of its way.
+template <typename Read>
+[[gnu::always_inline]] inline void TriggerScanner::ScanBlocks(Read read) {
+  const std::size_t size = line_.size();
   // 1 when the block begins with the second byte of a character begun in the
   // block before.
   std::uint64_t carry = 0;
@@ -182,5 +278,21 @@ void TriggerScanner::Scan(std::string_view line) {
   if (filled < blocks_.size()) blocks_[filled] = {0, 0, 0, counts};
   blocks_[size / kBlockBytes].starts |= std::uint64_t{1} << (size % kBlockBytes);
 }
+
+void TriggerScanner::ScanSse2() {
+#if defined(VELTO_CHAR_STARTS_SSE2)
+  const TriggerPatterns patterns(triggers_);
+  ScanBlocks([&](const char* bytes) { return ReadBlockWith(bytes, patterns); });
+#else
+  ScanBlocks([&](const char* bytes) { return ReadBlockPortable(bytes, triggers_); });
+#endif
+}
+
+#if defined(VELTO_SCAN_AVX2)
+VELTO_TARGET_AVX2 void TriggerScanner::ScanAvx2() {
+  const WideTriggerPatterns patterns(triggers_);
+  ScanBlocks(WideReader{patterns});
+}
+#endif
 
 }  // namespace velto::measure::markup
