@@ -18,8 +18,8 @@ constexpr std::string_view kChapterTag = "[chapter:";
 constexpr std::string_view kTagClose = "]";
 constexpr std::string_view kRubySeparator = ">";
 
-// A part of a line: the bytes from begin to end.
-struct Part {
+// A stretch of a line: the bytes from begin to end.
+struct Stretch {
   std::size_t begin = 0;
   std::size_t end = 0;
 };
@@ -27,16 +27,16 @@ struct Part {
 // The characters of a reading as the count reads it on its own. The blanks
 // that are trimmed may be the second bytes of characters, so the reading
 // need not begin and end where the line's characters do.
-std::uint32_t ReadingCharacters(const TriggerScanner& line, Part reading) {
+std::uint32_t ReadingCharacters(const TriggerScanner& line, Stretch reading) {
   if (line.IsBoundary(reading.begin) && line.IsBoundary(reading.end)) {
     return line.Characters(reading.begin, reading.end);
   }
   return CountCharactersAndBlanks(line.line().substr(reading.begin, reading.end - reading.begin)).characters;
 }
 
-// The part of line from begin to end without the blanks that set the parts
+// The stretch of line from begin to end without the blanks that set the parts
 // of a tag apart: [[rb:漢字 > かんじ]]. Empty when it is all blanks.
-Part TrimSpaces(std::string_view line, std::size_t begin, std::size_t end) {
+Stretch TrimSpaces(std::string_view line, std::size_t begin, std::size_t end) {
   const std::string_view text = line.substr(begin, end - begin);
   const std::size_t first = text.find_first_not_of(' ');
   if (first == std::string_view::npos) return {};
@@ -104,8 +104,8 @@ class PixivFilter final : public LineFilter {
     // '>' is never the second byte of a character, so a byte search finds it.
     const std::size_t separator = line.text.substr(0, close).find(kRubySeparator, from);
     if (separator == std::string_view::npos) return kNotFound;
-    const Part base = TrimSpaces(line.text, from, separator);
-    const Part reading = TrimSpaces(line.text, separator + kRubySeparator.size(), close);
+    const Stretch base = TrimSpaces(line.text, from, separator);
+    const Stretch reading = TrimSpaces(line.text, separator + kRubySeparator.size(), close);
     if (base.begin == base.end || reading.begin == reading.end) return kNotFound;
     const std::size_t begin = line.base.size();
     line.base.Append(base.begin, base.end);
