@@ -108,24 +108,29 @@ inline std::uint64_t LeadBitsPortable(const char* bytes) {
   return leads;
 }
 
-// The same, sixteen bytes per instruction where the processor has SSE2.
-inline std::uint64_t LeadBits(const char* bytes) {
 #if defined(VELTO_CHAR_STARTS_SSE2)
-  // A byte is in [low, low + span] when (byte - low), wrapped, saturates to 0
-  // after subtracting span.
+// Sixteen bytes at once: 0xFF in each byte of the result whose byte of
+// bytes is a lead byte. A byte is in [low, low + span] when (byte - low),
+// wrapped, saturates to 0 after subtracting span.
+inline __m128i LeadBytes(__m128i bytes) {
   const __m128i first_low = _mm_set1_epi8(static_cast<char>(sjis::kFirstLeadLow));
   const __m128i first_span = _mm_set1_epi8(static_cast<char>(sjis::kFirstLeadHigh - sjis::kFirstLeadLow));
   const __m128i second_low = _mm_set1_epi8(static_cast<char>(sjis::kSecondLeadLow));
   const __m128i second_span = _mm_set1_epi8(static_cast<char>(sjis::kSecondLeadHigh - sjis::kSecondLeadLow));
-  const __m128i zero = _mm_setzero_si128();
+  const __m128i above_first = _mm_subs_epu8(_mm_sub_epi8(bytes, first_low), first_span);
+  const __m128i above_second = _mm_subs_epu8(_mm_sub_epi8(bytes, second_low), second_span);
+  return _mm_cmpeq_epi8(_mm_min_epu8(above_first, above_second), _mm_setzero_si128());
+}
+#endif
+
+// The same, sixteen bytes per instruction where the processor has SSE2.
+inline std::uint64_t LeadBits(const char* bytes) {
+#if defined(VELTO_CHAR_STARTS_SSE2)
   std::uint64_t leads = 0;
   for (unsigned i = 0; i < kBlockBytes / 16; ++i) {
     __m128i block;
     std::memcpy(&block, bytes + 16 * i, sizeof block);
-    const __m128i above_first = _mm_subs_epu8(_mm_sub_epi8(block, first_low), first_span);
-    const __m128i above_second = _mm_subs_epu8(_mm_sub_epi8(block, second_low), second_span);
-    const __m128i in_either = _mm_cmpeq_epi8(_mm_min_epu8(above_first, above_second), zero);
-    leads |= std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(in_either))} << (16 * i);
+    leads |= std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(LeadBytes(block)))} << (16 * i);
   }
   return leads;
 #else

@@ -10,11 +10,6 @@ namespace {
 
 using char_starts::kBlockBytes;
 
-constexpr unsigned char kSpace = 0x20;
-// The ideographic space is 0x81 0x40.
-constexpr unsigned char kIdeographicFirst = 0x81;
-constexpr unsigned char kIdeographicSecond = 0x40;
-
 unsigned Count(std::uint64_t bits) { return static_cast<unsigned>(std::popcount(bits)); }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "measure/line_counts.h"
 #include "measure/markup/markup.h"
 #include "measure/measurement.h"
 #include "measure/tally.h"
@@ -20,10 +21,12 @@ namespace {
 struct HeldLine {
   bool page_break = false;  // no line: the page ends here
   std::string text;
+  measure::LineCounts counts;  // of text, as the filter counted them
   struct Span {
     std::size_t begin = 0;
     std::size_t end = 0;
     std::string reading;
+    std::uint32_t characters = 0;  // of the reading
   };
   std::vector<Span> ruby;
 };
@@ -35,8 +38,9 @@ class HoldingSink final : public measure::markup::Sink {
   void Line(const measure::markup::MarkedLine& line) override {
     HeldLine& kept = held_.emplace_back();
     kept.text = line.text;
+    kept.counts = line.counts;
     for (const measure::markup::RubySpan& span : line.ruby) {
-      kept.ruby.push_back({span.begin, span.end, std::string(span.reading)});
+      kept.ruby.push_back({span.begin, span.end, std::string(span.reading), span.characters});
     }
   }
   void PageBreak() override { held_.emplace_back().page_break = true; }
@@ -83,6 +87,7 @@ bool LineWalker::Walk::NextCountedLine() {
     if (!reader.ReadSourceLine(source.get(), length)) return false;
     current = HeldLine{};
     text = std::string_view(source.get(), length);
+    tally.AddText(text);
   } else {
     HoldingSink sink(held);
     for (;;) {
@@ -101,10 +106,11 @@ bool LineWalker::Walk::NextCountedLine() {
       tally.PageBreak();
     }
     text = current.text;
+    // The counts the count itself takes, so that show and count agree.
+    tally.AddCounted(current.counts, text.ends_with('\n'));
   }
-  tally.AddText(text);
   for (const HeldLine::Span& span : current.ruby) {
-    tally.AddRuby(span.reading);
+    tally.AddRuby(span.characters);
   }
   lines.emplace(wrapper, text);
   return true;

@@ -15,11 +15,11 @@ class CountingSink final : public markup::Sink {
       : wrapper_(wrapper), tally_(tally), log_(log) {}
 
   void Line(const markup::MarkedLine& line) override {
-    const std::int64_t count = tally_.AddText(line.text);
+    const std::int64_t count = tally_.AddCounted(line.counts, line.text.ends_with('\n'));
     if (log_ != nullptr) log_->LogCharacterCount(count);
     tally_.AddDisplayLines(wrapper_.CountDisplayLines(line.text));
     for (const markup::RubySpan& span : line.ruby) {
-      tally_.AddRuby(span.reading);
+      tally_.AddRuby(span.characters);
     }
   }
   void PageBreak() override { tally_.PageBreak(); }

@@ -2,19 +2,21 @@
 
 #include <cstring>
 
-#include "measure/line_counts.h"
-
 namespace velto::measure {
 
 std::int64_t Tally::AddText(std::string_view line) {
   const LineCounts counts = CountCharactersAndBlanks(line);
-  const std::int64_t characters = counts.characters;
   // A line feed, when the line has one, is a character of CRLF but not of
   // the two sums without line ends.
-  const std::int64_t line_end = std::memchr(line.data(), '\n', line.size()) != nullptr ? 1 : 0;
+  return AddCounted(counts, std::memchr(line.data(), '\n', line.size()) != nullptr);
+}
+
+std::int64_t Tally::AddCounted(LineCounts counts, bool line_end) {
+  const std::int64_t characters = counts.characters;
+  const std::int64_t line_ends = line_end ? 1 : 0;
   sums_.crlf += characters;
-  sums_.no_crlf += characters - line_end;
-  sums_.no_crlf_no_blank += characters - counts.blanks - line_end;
+  sums_.no_crlf += characters - line_ends;
+  sums_.no_crlf_no_blank += characters - counts.blanks - line_ends;
   return characters;
 }
 
@@ -23,12 +25,9 @@ void Tally::AddDisplayLines(std::int64_t count) {
   section_lines_ += count;
 }
 
-// Readings are a few characters each: stepping through them costs less
-// than setting up a block count for every one.
-void Tally::AddRuby(std::string_view reading) {
+void Tally::AddRuby(std::int64_t reading_characters) {
   ++sums_.ruby_spans;
-  const std::size_t end = sjis::CharsEnd(reading);
-  for (std::size_t at = 0; at < end; at += sjis::CharLength(reading, at)) ++sums_.ruby_characters;
+  sums_.ruby_characters += reading_characters;
 }
 
 // The division is unsigned, as the page length is; without paging there are

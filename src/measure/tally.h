@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "measure/line_counts.h"
 #include "velto/measure.hpp"
 
 namespace velto::measure {
@@ -24,9 +25,13 @@ class Tally {
   // Adds the characters of one line as it is counted (a line feed at its end
   // included; no NUL byte in it). Returns the line's character count.
   std::int64_t AddText(std::string_view line);
+  // The same for a line whose characters and blanks have been counted, and
+  // which ends in a line feed when line_end is set.
+  std::int64_t AddCounted(LineCounts counts, bool line_end);
   void AddDisplayLines(std::int64_t count);
-  // A ruby span whose reading (code page 932) the counts leave out.
-  void AddRuby(std::string_view reading);
+  // A ruby span, with the characters of its reading, which the counts leave
+  // out.
+  void AddRuby(std::int64_t reading_characters);
   // Ends the current page: the next display line begins a new one. A break
   // before any line of the section makes no empty page.
   void PageBreak();

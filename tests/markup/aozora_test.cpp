@@ -22,7 +22,8 @@ INSTANTIATE_TEST_SUITE_P(
         RuleCase{"BarMarksWhereTheBaseBegins", "一番｜獰悪《どうあく》な", "一番{獰悪:どうあく}な", 0},
         RuleCase{"BarBeforeAnyCharacters", "｜ほんとう《・・・・》に", "{ほんとう:・・・・}に", 0},
         RuleCase{"LaterBarTakesThePlace", "｜あの｜人《ひと》", "｜あの{人:ひと}", 0},
-        RuleCase{"LineEndStays", "春《はる》\n秋《あき》", "{春:はる}/{秋:あき}", 1}),
+        RuleCase{"LineEndStays", "春《はる》\n秋《あき》", "{春:はる}/{秋:あき}", 1},
+        RuleCase{"RunGoesOnAcrossAnAnnotation", "漢［＃注］字《かんじ》", "{漢字:かんじ}", 0}),
     RuleName);
 
 INSTANTIATE_TEST_SUITE_P(

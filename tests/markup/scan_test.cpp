@@ -3,9 +3,13 @@
 // against reading one character after another.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
+#include <string>
+#include <vector>
 
 #include "marked_text.h"
+#include "measure/line_counts.h"
 #include "measure/markup/scan.h"
 
 namespace velto::measure::markup {
@@ -66,6 +70,115 @@ TEST(TriggerScanner, FindsWhatACharacterWalkFinds) {
       at = walk + sjis::CharLength(line, walk);
     }
     ASSERT_EQ(scanner.Next(at), line.size()) << ::testing::PrintToString(line);
+  }
+}
+
+// The bits of a block read byte by byte, as the rules say.
+BlockMarks ExpectedMarks(const std::string& bytes, const Triggers& triggers) {
+  BlockMarks marks;
+  for (std::size_t i = 0; i < 64; ++i) {
+    const auto byte = static_cast<unsigned char>(bytes[i]);
+    const auto next = static_cast<unsigned char>(bytes[i + 1]);
+    const auto is_any = [](unsigned char value, const auto& set) {
+      return std::find(set.begin(), set.end(), value) != set.end();
+    };
+    const bool trigger = (byte == 0x81 && is_any(next, triggers.second_bytes)) || is_any(byte, triggers.single_bytes);
+    const bool blank = byte == ' ' || (byte == 0x81 && next == 0x40);
+    marks.leads |= std::uint64_t{sjis::IsLeadByte(byte)} << i;
+    marks.triggers |= std::uint64_t{trigger} << i;
+    marks.blanks |= std::uint64_t{blank} << i;
+  }
+  return marks;
+}
+
+// Each way of reading a block that this build and processor have.
+TEST(ReadBlock, EveryWayAgreesWithReadingByteByByte) {
+  constexpr Triggers kTriggers{{0x62, 0x73, 0x6d, 0x69}, {'|', '['}};
+  std::mt19937 random(29);
+  for (int round = 0; round < 2000; ++round) {
+    // 64 bytes and the one after them, often a blank's or a trigger's second byte.
+    std::string bytes = RandomLine(random) + std::string(65, '\x81');
+    bytes.resize(65);
+    for (int i = 0; i < 8; ++i) bytes[random() % 65] = static_cast<char>(random() % 3 == 0 ? ' ' : 0x40);
+    const BlockMarks expected = ExpectedMarks(bytes, kTriggers);
+    std::vector<BlockMarks> ways = {ReadBlock(bytes.data(), kTriggers), ReadBlockPortable(bytes.data(), kTriggers)};
+#if defined(VELTO_SCAN_AVX2)
+    if (HasAvx2()) ways.push_back(ReadBlockAvx2(bytes.data(), kTriggers));
+#endif
+    for (const BlockMarks& marks : ways) {
+      ASSERT_EQ(marks.leads, expected.leads) << ::testing::PrintToString(bytes);
+      ASSERT_EQ(marks.triggers, expected.triggers) << ::testing::PrintToString(bytes);
+      ASSERT_EQ(marks.blanks, expected.blanks) << ::testing::PrintToString(bytes);
+    }
+  }
+}
+
+TEST(FindInLane, BothWaysAgreeWithReadingByteByByte) {
+  std::mt19937 random(31);
+  for (int round = 0; round < 2000; ++round) {
+    std::string bytes = RandomLine(random) + std::string(17, '\x73');
+    const std::string c = round % 2 == 0 ? std::string("\x81\x73") : std::string("|");
+    std::uint32_t expected = 0;
+    for (std::size_t i = 0; i < kLaneBytes; ++i) expected |= std::uint32_t{bytes.compare(i, c.size(), c) == 0} << i;
+    ASSERT_EQ(FindInLane(bytes.data(), c), expected) << ::testing::PrintToString(bytes);
+    ASSERT_EQ(FindInLanePortable(bytes.data(), c), expected) << ::testing::PrintToString(bytes);
+  }
+}
+
+// Everything the scan of a line answers, either way, against a walk
+// through its characters: boundaries, counts of every part from one
+// boundary to another, triggers, and the search for a character. Lines of up to
+// 200 bytes cross the blocks of the scan at every place.
+TEST(TriggerScanner, AnswersWhatACharacterWalkAnswers) {
+  constexpr Triggers kTriggers{{0x62, 0x73, 0x6d, 0x6d}, {'|', '['}};
+  std::mt19937 random(37);
+  for (int round = 0; round < 1500; ++round) {
+    std::string line = RandomLine(random);
+    for (int i = 0; i < 6 && !line.empty(); ++i) line[random() % line.size()] = round % 2 == 0 ? ' ' : '\x40';
+    // The way of the processor, and the way without AVX2.
+    TriggerScanner scanner(kTriggers);
+    if (round / 2 % 2 == 0) {
+      scanner.Scan(line);
+    } else {
+      scanner.ScanNarrow(line);
+    }
+    std::vector<std::size_t> boundaries;
+    for (std::size_t at = 0; at < line.size(); at += sjis::CharLength(line, at)) boundaries.push_back(at);
+    // A lead byte that the end of the line cuts off begins no character.
+    if (!boundaries.empty() && boundaries.back() == line.size() - 1 &&
+        sjis::IsLeadByte(static_cast<unsigned char>(line.back()))) {
+      boundaries.pop_back();
+    }
+    boundaries.push_back(line.size());
+    const auto print = ::testing::PrintToString(line);
+    for (std::size_t at = 0; at <= line.size(); ++at) {
+      const bool boundary = std::find(boundaries.begin(), boundaries.end(), at) != boundaries.end();
+      ASSERT_EQ(scanner.IsBoundary(at), boundary) << print << " at " << at;
+    }
+    const std::size_t from = boundaries[random() % boundaries.size()];
+    for (std::size_t i = 0; i < boundaries.size(); ++i) {
+      const std::size_t to = boundaries[i];
+      if (to < from) continue;
+      const LineCounts expected = CountCharactersAndBlanks(std::string_view(line).substr(from, to - from));
+      ASSERT_EQ(scanner.Count(from, to).characters, expected.characters) << print << ' ' << from << '-' << to;
+      ASSERT_EQ(scanner.Count(from, to).blanks, expected.blanks) << print << ' ' << from << '-' << to;
+      ASSERT_EQ(scanner.Characters(from, to), expected.characters) << print << ' ' << from << '-' << to;
+    }
+    ASSERT_EQ(scanner.Count().characters, CountCharactersAndBlanks(line).characters) << print;
+    std::size_t next_trigger = line.size();
+    for (std::size_t i = boundaries.size(); i-- > 0;) {
+      const std::size_t at = boundaries[i];
+      if (at < line.size() && (IsAt(line, at, "\x81\x62") || IsAt(line, at, "\x81\x73") ||
+                               IsAt(line, at, "\x81\x6d") || line[at] == '|' || line[at] == '[')) {
+        next_trigger = at;
+      }
+      ASSERT_EQ(scanner.Next(at), next_trigger) << print << " from " << at;
+    }
+    std::size_t expected_close = kNotFound;
+    for (std::size_t i = 0; i + 1 < boundaries.size() && expected_close == kNotFound; ++i) {
+      if (boundaries[i] >= from && IsAt(line, boundaries[i], "\x81\x73")) expected_close = boundaries[i];
+    }
+    ASSERT_EQ(scanner.Find("\x81\x73", from), expected_close) << print << " from " << from;
   }
 }
 

@@ -76,8 +76,8 @@ class AozoraFilter final : public LineFilter {
  private:
   // One source line being rebuilt.
   struct Line {
-    Line(std::string_view source, BaseText& into)
-        : text(source), base(into), bases(into), closes(source, kRubyClose), brackets(source) {}
+    Line(const TriggerScanner& source, BaseText& into)
+        : text(source.line()), base(into), bases(into), closes(source, kRubyClose), brackets(source.line()) {}
     std::string_view text;
     BaseText& base;
     RubyBases bases;
@@ -86,9 +86,9 @@ class AozoraFilter final : public LineFilter {
     std::size_t plain_from = 0;  // where the text copied last began
   };
 
-  void Rebuild(std::string_view text, TriggerScanner& scanner, BaseText& base) override {
-    Line line(text, base);
-    ReadTriggers(text, scanner, 0, text.size(), base, [&](std::size_t plain_from, std::size_t at) {
+  void Rebuild(const TriggerScanner& scanner, BaseText& base) override {
+    Line line(scanner, base);
+    ReadTriggers(scanner, 0, line.text.size(), base, [&](std::size_t plain_from, std::size_t at) {
       line.plain_from = plain_from;
       return ReadMarkup(line, at);
     });
@@ -100,19 +100,20 @@ class AozoraFilter final : public LineFilter {
   static std::size_t ReadMarkup(Line& line, std::size_t at) {
     const std::string_view text = line.text;
     if (IsAt(text, at, kFullBar)) {
-      line.bases.OpenBar(kFullBar);
+      line.bases.OpenBar(at, at + kFullBar.size());
       return at + kFullBar.size();
     }
+    std::size_t after = kNotFound;
     if (IsAt(text, at, kRubyOpen)) {
-      const std::size_t after = ReadRuby(text, at, text.size(), line.closes, line.bases);
-      if (after != kNotFound) return after;
-      line.base.Append(kRubyOpen);
-      return at + kRubyOpen.size();
+      after = ReadRuby(at, text.size(), line.closes, line.bases);
+    } else {
+      after = ReadAnnotation(line, at);
     }
-    const std::size_t after = ReadAnnotation(line, at);
     if (after != kNotFound) return after;
-    line.base.Append(kBracketOpen);
-    return at + kBracketOpen.size();
+    // What is no markup is text: the trigger, 《 or ［.
+    static_assert(kRubyOpen.size() == kBracketOpen.size());
+    line.base.Append(at, at + kRubyOpen.size());
+    return at + kRubyOpen.size();
   }
 
   // An annotation ［＃…］ at at: the position after it, or kNotFound when

@@ -1,28 +1,53 @@
 #include "measure/markup/line_filter.h"
 
+#include <cstring>
 #include <span>
+
+#include "measure/line_counts.h"
 
 namespace velto::measure::markup {
 
-void BaseText::Clear(std::size_t source_size) {
-  if (buffer_.size() < source_size) buffer_.resize(source_size);
+void BaseText::Clear(const TriggerScanner& source) {
+  source_ = &source;
+  if (buffer_.size() < source.line().size() + kChunk) buffer_.resize(source.line().size() + kChunk);
   size_ = 0;
   ruby_.clear();
   cuts_.clear();
   left_out_ = false;
+  part_begin_ = 0;
+  part_end_ = 0;
+  counted_to_ = 0;
+  left_out_counts_ = {};
+  inserted_counts_ = {};
+  counted_ = true;
 }
 
-void BaseText::Split(bool page) { cuts_.push_back({size_, page}); }
+void BaseText::Insert(std::size_t at, std::size_t begin, std::size_t end) {
+  const std::size_t count = end - begin;
+  if (size_ + count + kChunk > buffer_.size()) buffer_.resize(size_ + count + kChunk);
+  std::memmove(buffer_.data() + at + count, buffer_.data() + at, size_ - at);
+  std::memcpy(buffer_.data() + at, source_->line().data() + begin, count);
+  size_ += count;
+  // The text no longer ends with the last part.
+  part_begin_ = part_end_;
+  // It was a gap between parts, left out until now.
+  if (end <= counted_to_ && source_->IsBoundary(begin) && source_->IsBoundary(end)) {
+    inserted_counts_ += source_->Count(begin, end);
+  } else {
+    counted_ = false;
+  }
+}
+
+void BaseText::Split(bool page) { cuts_.push_back({size_, page, Counts()}); }
 
 void LineFilter::Push(std::string_view source_line, Sink& sink) {
-  TriggerScanner scanner(source_line, triggers_);
-  const std::size_t first = scanner.Next(0);
-  if (first == source_line.size()) {
-    Deliver({source_line, {}}, sink);
+  scanner_.Scan(source_line);
+  if (scanner_.Next(0) == source_line.size()) {
+    Deliver({source_line, {}, scanner_.Count()}, sink);
     return;
   }
-  base_.Clear(source_line.size());
-  Rebuild(source_line, scanner, base_);
+  base_.Clear(scanner_);
+  Rebuild(scanner_, base_);
   HandOn(sink);
 }
 
@@ -34,32 +59,34 @@ void LineFilter::HandOn(Sink& sink) {
   // Cuts before nothing but the line end move behind it.
   if (!text.empty() && text.back() == '\n') {
     for (BaseText::Cut& cut : cuts) {
-      if (cut.at == text.size() - 1) cut.at = text.size();
+      if (cut.at == text.size() - 1) cut = {text.size(), cut.page, base_.Counts()};
     }
   }
-  std::size_t begin = 0;
+  BaseText::Cut begin;
   std::size_t next_ruby = 0;
   for (const BaseText::Cut& cut : cuts) {
-    HandOnPiece(begin, cut.at, next_ruby, sink);
+    HandOnPiece(begin, cut, next_ruby, sink);
     if (cut.page) break_pending_ = true;
-    begin = cut.at;
+    begin = cut;
   }
-  HandOnPiece(begin, text.size(), next_ruby, sink);
+  HandOnPiece(begin, {text.size(), false, base_.Counts()}, next_ruby, sink);
 }
 
-void LineFilter::HandOnPiece(std::size_t begin, std::size_t end, std::size_t& next_ruby, Sink& sink) {
-  const std::string_view piece = base_.text().substr(begin, end - begin);
+void LineFilter::HandOnPiece(const BaseText::Cut& begin, const BaseText::Cut& end, std::size_t& next_ruby,
+                             Sink& sink) {
+  const std::string_view piece = base_.text().substr(begin.at, end.at - begin.at);
   const bool only_line_end = piece.empty() || piece == "\n";
   if (only_line_end && base_.left_out_) return;
   // Ruby never crosses a cut: each command closes the bases before it.
   const std::size_t first_ruby = next_ruby;
   std::vector<RubySpan>& ruby = base_.ruby_;
-  while (next_ruby < ruby.size() && ruby[next_ruby].end <= end) {
-    ruby[next_ruby].begin -= begin;
-    ruby[next_ruby].end -= begin;
+  while (next_ruby < ruby.size() && ruby[next_ruby].end <= end.at) {
+    ruby[next_ruby].begin -= begin.at;
+    ruby[next_ruby].end -= begin.at;
     ++next_ruby;
   }
-  Deliver({piece, std::span<const RubySpan>(ruby).subspan(first_ruby, next_ruby - first_ruby)}, sink);
+  const LineCounts counts = base_.counted_ ? end.before - begin.before : CountCharactersAndBlanks(piece);
+  Deliver({piece, std::span<const RubySpan>(ruby).subspan(first_ruby, next_ruby - first_ruby), counts}, sink);
 }
 
 void LineFilter::Deliver(const MarkedLine& line, Sink& sink) {

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -17,30 +18,81 @@
 namespace velto::measure::markup {
 
 // The base text of one source line with its ruby, and the places where a
-// command divides it into separate lines or ends the page.
+// command divides it into separate lines or ends the page. Every byte of the
+// text is a part of the source line, appended in order, so the text is
+// never longer; the buffer is sized once for the longest line, and
+// appending is a plain copy.
+//
+// The characters and blanks of the text are those of the line without what
+// lies between the parts (the markup left out), taken from the scan of the
+// line, as long as every part begins and ends at a boundary between
+// characters of the line: its characters are then read the same in the
+// text as in the line. A part that cuts a character (which only malformed
+// markup makes) leaves the text to be counted on its own.
 class BaseText {
  public:
-  // Starts the text of a source line of source_size bytes. Every byte of
-  // the text comes from the line, so the text is never longer; the buffer
-  // is sized once for the longest line, and appending is a plain copy.
-  void Clear(std::size_t source_size);
-  void Append(std::string_view bytes) {
-    if (size_ + bytes.size() > buffer_.size()) buffer_.resize(size_ + bytes.size());
-    std::memcpy(buffer_.data() + size_, bytes.data(), bytes.size());
-    size_ += bytes.size();
+  // Starts the text of the source line that source has read.
+  void Clear(const TriggerScanner& source);
+  const TriggerScanner& source() const { return *source_; }
+
+  // Appends the bytes of the source line from begin to end. The markup
+  // between the last part and this one is left out, and counted unless
+  // Pass has counted it.
+  void Append(std::size_t begin, std::size_t end) {
+    if (begin != counted_to_) LeaveOutGap(begin);
+    Copy(begin, end);
+    if (!source_->IsBoundary(end)) counted_ = false;
+    part_begin_ = begin;
+    part_end_ = end;
+    counted_to_ = end;
   }
-  void Insert(std::size_t at, std::string_view bytes) {
-    Append(bytes);
-    std::rotate(buffer_.begin() + static_cast<std::ptrdiff_t>(at),
-                buffer_.begin() + static_cast<std::ptrdiff_t>(size_ - bytes.size()),
-                buffer_.begin() + static_cast<std::ptrdiff_t>(size_));
+  // Markup from begin (the end of the last part) to end, which holds counts,
+  // is left out: what a filter knows of its markup saves counting it. A
+  // place that is not the end of the last part leaves the counting to the
+  // next part.
+  void Pass(std::size_t begin, std::size_t end, LineCounts counts) {
+    if (begin != counted_to_) return;
+    left_out_counts_ += counts;
+    counted_to_ = end;
   }
+  // Puts the bytes of the source line from begin to end, which lie before
+  // the last part appended, into the text at at, a boundary between its
+  // characters.
+  void Insert(std::size_t at, std::size_t begin, std::size_t end);
   std::string_view text() const { return {buffer_.data(), size_}; }
   std::size_t size() const { return size_; }
 
-  // A ruby reading over the text from begin to the end so far.
-  void AddRuby(std::size_t begin, std::string_view reading) {
-    ruby_.push_back({begin, size_, reading});
+  // Where the run of two-byte characters that in_run accepts (given where
+  // each begins in the text) ends the text, not reaching back before floor,
+  // a boundary. In the last part, which ends the text, the scan of the line
+  // tells at once whether a character has two bytes.
+  template <typename InRun>
+  std::size_t RunStart(std::size_t floor, InRun in_run) const {
+    std::size_t start = size_;
+    const std::size_t part_in_text = size_ - (part_end_ - part_begin_);
+    if (counted_ && part_end_ < source_->line().size()) {
+      const std::size_t lowest = std::max(floor, part_in_text);
+      // start is a boundary; the character before it begins a byte before
+      // unless that byte is inside one.
+      while (start >= lowest + 2 && !source_->IsBoundary(start - part_in_text + part_begin_ - 1) &&
+             in_run(start - 2)) {
+        start -= 2;
+      }
+      if (start != part_in_text || start == floor) return start;
+    }
+    while (start > floor) {
+      const std::size_t before = PreviousCharStart(text(), floor, start);
+      if (start - before != 2 || !in_run(before)) break;
+      start = before;
+    }
+    return start;
+  }
+
+  // A ruby reading, the source line from reading_begin to reading_end, of
+  // so many characters, over the text from begin to the end so far.
+  void AddRuby(std::size_t begin, std::size_t reading_begin, std::size_t reading_end, std::uint32_t characters) {
+    const std::string_view reading(source_->line().data() + reading_begin, reading_end - reading_begin);
+    ruby_.push_back({begin, size_, reading, characters});
   }
   // Something of the source line is left out of the text.
   void LeaveOut() { left_out_ = true; }
@@ -52,13 +104,51 @@ class BaseText {
   struct Cut {
     std::size_t at = 0;
     bool page = false;
+    LineCounts before;  // of the text before the cut
   };
 
+  // Most parts are a few dozen bytes: they are copied sixteen bytes at a
+  // time where the line goes on for sixteen more (the buffer has room for
+  // the bytes copied beyond the text).
+  static constexpr std::size_t kChunk = 16;
+  void Copy(std::size_t begin, std::size_t end) {
+    const std::size_t count = end - begin;
+    if (size_ + count + kChunk > buffer_.size()) buffer_.resize(size_ + count + kChunk);
+    const char* from = source_->line().data() + begin;
+    char* to = buffer_.data() + size_;
+    size_ += count;
+    if (end + kChunk > source_->line().size()) {
+      std::memcpy(to, from, count);
+      return;
+    }
+    for (std::size_t done = 0; done < count; done += kChunk) std::memcpy(to + done, from + done, kChunk);
+  }
+
+  // Parts come in the order of the source line, so the text is the line up
+  // to the end of the last part without the gaps between parts.
+  void LeaveOutGap(std::size_t begin) {
+    if (begin < counted_to_ || !source_->IsBoundary(begin)) {
+      counted_ = false;
+    } else {
+      left_out_counts_ += source_->Count(counted_to_, begin);
+    }
+  }
+  // The counts of the text so far, while counted_.
+  LineCounts Counts() const { return source_->Before(counted_to_) - left_out_counts_ + inserted_counts_; }
+
+  const TriggerScanner* source_ = nullptr;
   std::string buffer_;
   std::size_t size_ = 0;
   std::vector<RubySpan> ruby_;
   std::vector<Cut> cuts_;
   bool left_out_ = false;
+  // The last part appended, which ends the text, in the source line.
+  std::size_t part_begin_ = 0;
+  std::size_t part_end_ = 0;
+  std::size_t counted_to_ = 0;  // in the source line: what lies before is text or left out, and counted
+  LineCounts left_out_counts_;  // of the gaps between parts
+  LineCounts inserted_counts_;  // of the parts inserted
+  bool counted_ = true;         // no part has cut a character, and parts came in order
 };
 
 // Copies the text from `from` to `to` into base and hands each trigger in
@@ -66,14 +156,13 @@ class BaseText {
 // the trigger as text) and returns the position after it; plain_from is
 // where the text copied just before it began.
 template <typename Read>
-void ReadTriggers(std::string_view text, TriggerScanner& scanner, std::size_t from, std::size_t to,
-                  BaseText& base, Read read) {
+void ReadTriggers(const TriggerScanner& scanner, std::size_t from, std::size_t to, BaseText& base, Read read) {
   std::size_t at = from;
   for (std::size_t trigger = scanner.Next(from); trigger < to; trigger = scanner.Next(at)) {
-    base.Append(text.substr(at, trigger - at));
+    base.Append(at, trigger);
     at = read(at, trigger);
   }
-  base.Append(text.substr(at, to - at));
+  base.Append(at, to);
 }
 
 // A filter that reads each source line on its own. A line without any of
@@ -102,17 +191,17 @@ class LineFilter : public Filter {
   void Finish(Sink& sink) override;
 
  protected:
-  explicit LineFilter(const Triggers& triggers) : triggers_(triggers) {}
-  // Rebuilds line, which holds a trigger, into base, given the scanner of
-  // its triggers.
-  virtual void Rebuild(std::string_view line, TriggerScanner& scanner, BaseText& base) = 0;
+  explicit LineFilter(const Triggers& triggers) : scanner_(triggers) {}
+  // Rebuilds the line that scanner has read, which holds a trigger, into
+  // base.
+  virtual void Rebuild(const TriggerScanner& scanner, BaseText& base) = 0;
 
  private:
   void HandOn(Sink& sink);
-  void HandOnPiece(std::size_t begin, std::size_t end, std::size_t& next_ruby, Sink& sink);
+  void HandOnPiece(const BaseText::Cut& begin, const BaseText::Cut& end, std::size_t& next_ruby, Sink& sink);
   void Deliver(const MarkedLine& line, Sink& sink);
 
-  const Triggers& triggers_;
+  TriggerScanner scanner_;
   BaseText base_;
   bool break_pending_ = false;
 };

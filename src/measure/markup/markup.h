@@ -5,10 +5,12 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <span>
 #include <string_view>
 
+#include "measure/line_counts.h"
 #include "velto/measure.hpp"
 
 namespace velto::measure::markup {
@@ -18,14 +20,18 @@ namespace velto::measure::markup {
 struct RubySpan {
   std::size_t begin = 0;
   std::size_t end = 0;
-  std::string_view reading;  // code page 932
+  std::string_view reading;       // code page 932
+  std::uint32_t characters = 0;   // of the reading, as the count reads them
 };
 
 // One line as it is counted and wrapped. The views stay valid only for the
-// call that hands the line on.
+// call that hands the line on. The filter has read every character of the
+// line already, so it hands on their counts too: whoever counts the line
+// takes them from here instead of reading it once more.
 struct MarkedLine {
-  std::string_view text;  // code page 932, ending in a line feed when the source line did
+  std::string_view text;  // code page 932, ending in a line feed when the source line did (and only there)
   std::span<const RubySpan> ruby;
+  LineCounts counts;  // of text, as CountCharactersAndBlanks counts them
 };
 
 // Where a filter hands on what it finds, in the order of the text.

@@ -3,6 +3,7 @@
 // of that notation are left as text.
 #include "measure/markup/pixiv.h"
 
+#include "measure/line_counts.h"
 #include "measure/markup/line_filter.h"
 #include "measure/markup/scan.h"
 
@@ -17,11 +18,29 @@ constexpr std::string_view kChapterTag = "[chapter:";
 constexpr std::string_view kTagClose = "]";
 constexpr std::string_view kRubySeparator = ">";
 
-// Without the blanks that set the parts of a tag apart: [[rb:漢字 > かんじ]].
-std::string_view TrimSpaces(std::string_view text) {
+// A stretch of a line: the bytes from begin to end.
+struct Stretch {
+  std::size_t begin = 0;
+  std::size_t end = 0;
+};
+
+// The characters of a reading as the count reads it on its own. The blanks
+// that are trimmed may be the second bytes of characters, so the reading
+// need not begin and end where the line's characters do.
+std::uint32_t ReadingCharacters(const TriggerScanner& line, Stretch reading) {
+  if (line.IsBoundary(reading.begin) && line.IsBoundary(reading.end)) {
+    return line.Characters(reading.begin, reading.end);
+  }
+  return CountCharactersAndBlanks(line.line().substr(reading.begin, reading.end - reading.begin)).characters;
+}
+
+// The stretch of line from begin to end without the blanks that set the parts
+// of a tag apart: [[rb:漢字 > かんじ]]. Empty when it is all blanks.
+Stretch TrimSpaces(std::string_view line, std::size_t begin, std::size_t end) {
+  const std::string_view text = line.substr(begin, end - begin);
   const std::size_t first = text.find_first_not_of(' ');
   if (first == std::string_view::npos) return {};
-  return text.substr(first, text.find_last_not_of(' ') - first + 1);
+  return {begin + first, begin + text.find_last_not_of(' ') + 1};
 }
 
 class PixivFilter final : public LineFilter {
@@ -30,23 +49,23 @@ class PixivFilter final : public LineFilter {
 
  private:
   struct Line {
-    Line(std::string_view source, BaseText& into, TriggerScanner& triggers)
-        : text(source), base(into), scanner(triggers), closes(source, kTagClose) {}
+    Line(const TriggerScanner& source, BaseText& into)
+        : text(source.line()), base(into), scanner(source), closes(source, kTagClose) {}
     std::string_view text;
     BaseText& base;
-    TriggerScanner& scanner;
+    const TriggerScanner& scanner;
     CharFinder closes;
   };
 
-  void Rebuild(std::string_view text, TriggerScanner& scanner, BaseText& base) override {
-    Line line(text, base, scanner);
-    ReadRange(line, 0, text.size(), true);
+  void Rebuild(const TriggerScanner& scanner, BaseText& base) override {
+    Line line(scanner, base);
+    ReadRange(line, 0, line.text.size(), true);
   }
 
   // Rebuilds the text from `from` to `to`. A chapter title holds ruby but
   // no command.
   static void ReadRange(Line& line, std::size_t from, std::size_t to, bool commands) {
-    ReadTriggers(line.text, line.scanner, from, to, line.base,
+    ReadTriggers(line.scanner, from, to, line.base,
                  [&](std::size_t, std::size_t at) { return ReadTag(line, at, to, commands); });
   }
 
@@ -63,7 +82,7 @@ class PixivFilter final : public LineFilter {
       after = ReadChapter(line, at, to);
     }
     if (after != kNotFound) return after;
-    line.base.Append(text.substr(at, 1));
+    line.base.Append(at, at + 1);
     return at + 1;
   }
 
@@ -82,16 +101,15 @@ class PixivFilter final : public LineFilter {
     const std::size_t from = at + kRubyTag.size();
     const std::size_t close = DoubleCloseFrom(line, from, to);
     if (close == kNotFound) return kNotFound;
-    const std::string_view inside = line.text.substr(from, close - from);
     // '>' is never the second byte of a character, so a byte search finds it.
-    const std::size_t separator = inside.find(kRubySeparator);
+    const std::size_t separator = line.text.substr(0, close).find(kRubySeparator, from);
     if (separator == std::string_view::npos) return kNotFound;
-    const std::string_view base = TrimSpaces(inside.substr(0, separator));
-    const std::string_view reading = TrimSpaces(inside.substr(separator + kRubySeparator.size()));
-    if (base.empty() || reading.empty()) return kNotFound;
+    const Stretch base = TrimSpaces(line.text, from, separator);
+    const Stretch reading = TrimSpaces(line.text, separator + kRubySeparator.size(), close);
+    if (base.begin == base.end || reading.begin == reading.end) return kNotFound;
     const std::size_t begin = line.base.size();
-    line.base.Append(base);
-    line.base.AddRuby(begin, reading);
+    line.base.Append(base.begin, base.end);
+    line.base.AddRuby(begin, reading.begin, reading.end, ReadingCharacters(line.scanner, reading));
     line.base.LeaveOut();
     return close + 2;
   }

@@ -20,15 +20,17 @@ class RubyBases {
  public:
   explicit RubyBases(BaseText& base) : base_(base) {}
 
-  // A bar marks where the next base begins. It is held out of the text:
-  // a reading takes it out for good, and should none follow (a later bar,
-  // a command, the end of the line), it goes back in as the character it
-  // is. Bars are few and usually followed by their reading, so this saves
-  // moving every base.
-  void OpenBar(std::string_view bar) {
+  // A bar, the source line from bar_begin to bar_end, marks where the next
+  // base begins. It is held out of the text: a reading takes it out for
+  // good, and should none follow (a later bar, a command, the end of the
+  // line), it goes back in as the character it is. Bars are few and usually
+  // followed by their reading, so this saves moving every base.
+  void OpenBar(std::size_t bar_begin, std::size_t bar_end) {
     RestoreBar();
     bar_ = base_.size();
-    bar_text_ = bar;
+    bar_source_ = bar_begin;
+    bar_size_ = bar_end - bar_begin;
+    base_.Pass(bar_begin, bar_end, kOneCharacter);
   }
 
   // No base reaches back before the text so far; a bar still open is text.
@@ -42,10 +44,11 @@ class RubyBases {
   // 932 lacks: it belongs to a kanji run like any kanji.
   void MarkGaiji() { gaiji_.push_back(base_.size() - kReferenceMark.size()); }
 
-  // Gives reading a base: the text after an open bar, else the kanji run
-  // that ends the text. False when that base would be empty (a bar before
-  // it is then text).
-  bool Attach(std::string_view reading) {
+  // Gives the reading (the source line from reading_begin to reading_end,
+  // in brackets of one character each from open to after) a base: the text
+  // after an open bar, else the kanji run that ends the text. False when
+  // that base would be empty (a bar before it is then text).
+  bool Attach(std::size_t open, std::size_t reading_begin, std::size_t reading_end, std::size_t after) {
     std::size_t begin = bar_;
     if (bar_ == base_.size()) {
       Close();
@@ -56,7 +59,9 @@ class RubyBases {
       if (begin == base_.size()) return false;
     }
     bar_ = kNotFound;
-    base_.AddRuby(begin, reading);
+    const LineCounts reading = base_.source().Count(reading_begin, reading_end);
+    base_.AddRuby(begin, reading_begin, reading_end, reading.characters);
+    base_.Pass(open, after, reading + kBrackets);
     base_.LeaveOut();
     Close();
     return true;
@@ -65,22 +70,15 @@ class RubyBases {
  private:
   void RestoreBar() {
     if (bar_ == kNotFound) return;
-    base_.Insert(bar_, bar_text_);
+    base_.Insert(bar_, bar_source_, bar_source_ + bar_size_);
     for (std::size_t& gaiji : gaiji_) {
-      if (gaiji >= bar_) gaiji += bar_text_.size();
+      if (gaiji >= bar_) gaiji += bar_size_;
     }
     bar_ = kNotFound;
   }
 
   std::size_t KanjiRunStart() const {
-    const std::string_view text = base_.text();
-    std::size_t start = text.size();
-    while (start > floor_) {
-      const std::size_t before = PreviousCharStart(text, floor_, start);
-      if (start - before != 2 || !IsKanjiAt(before)) break;
-      start = before;
-    }
-    return start;
+    return base_.RunStart(floor_, [this](std::size_t at) { return IsKanjiAt(at); });
   }
 
   bool IsKanjiAt(std::size_t at) const {
@@ -89,9 +87,14 @@ class RubyBases {
             std::find(gaiji_.begin(), gaiji_.end(), at) != gaiji_.end());
   }
 
+  // A bar or a bracket is one character, and no blank.
+  static constexpr LineCounts kOneCharacter{1, 0};
+  static constexpr LineCounts kBrackets{2, 0};
+
   BaseText& base_;
   std::size_t bar_ = kNotFound;  // where the open bar stood in the text
-  std::string_view bar_text_;
+  std::size_t bar_source_ = 0;   // and in the source line
+  std::size_t bar_size_ = 0;
   std::size_t floor_ = 0;  // no kanji run reaches back before this
   std::vector<std::size_t> gaiji_;
 };
@@ -99,12 +102,11 @@ class RubyBases {
 // A reading in 《》 that begins at open (the 《), closing before to. It is
 // ruby when it is closed, not empty, and has a base; the position after its
 // 》 then, else kNotFound (the 《 is text).
-inline std::size_t ReadRuby(std::string_view line, std::size_t open, std::size_t to, CharFinder& closes,
-                            RubyBases& bases) {
+inline std::size_t ReadRuby(std::size_t open, std::size_t to, CharFinder& closes, RubyBases& bases) {
   const std::size_t from = open + kRubyOpen.size();
   const std::size_t close = closes.From(from);
   if (close == kNotFound || close + kRubyClose.size() > to || close == from) return kNotFound;
-  if (!bases.Attach(line.substr(from, close - from))) return kNotFound;
+  if (!bases.Attach(open, from, close, close + kRubyClose.size())) return kNotFound;
   return close + kRubyClose.size();
 }
 

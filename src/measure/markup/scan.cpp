@@ -3,6 +3,10 @@
 #include <cstring>
 #include <span>
 
+#if defined(VELTO_SCAN_AVX2)
+#include <immintrin.h>
+#endif
+
 #include "measure/char_starts.h"
 #include "velto/measure.hpp"
 
@@ -43,6 +47,120 @@ constexpr CodeRange kKanaRanges[] = {
 constexpr unsigned char kHalfKanaFirst = 0xA6;
 constexpr unsigned char kHalfKanaLast = 0xDF;
 
+bool IsAnyOf(unsigned char byte, std::span<const unsigned char> set) {
+  for (const unsigned char member : set) {
+    if (byte == member) return true;
+  }
+  return false;
+}
+
+#if defined(VELTO_CHAR_STARTS_SSE2)
+__m128i Each(unsigned char byte) { return _mm_set1_epi8(static_cast<char>(byte)); }
+
+std::uint32_t Bits(__m128i mask) { return static_cast<std::uint16_t>(_mm_movemask_epi8(mask)); }
+
+// The bytes a block is compared with, each sixteen times, made once for
+// all blocks of a line.
+struct TriggerPatterns {
+  explicit TriggerPatterns(const Triggers& triggers)
+      : second0(Each(triggers.second_bytes[0])),
+        second1(Each(triggers.second_bytes[1])),
+        second2(Each(triggers.second_bytes[2])),
+        second3(Each(triggers.second_bytes[3])),
+        single0(Each(triggers.single_bytes[0])),
+        single1(Each(triggers.single_bytes[1])) {}
+  __m128i wide_lead = Each(kWideLead);
+  __m128i space = Each(kSpace);
+  __m128i ideographic_second = Each(kIdeographicSecond);
+  __m128i second0, second1, second2, second3, single0, single1;
+};
+
+// Sixteen bytes and the sixteen after each at a time.
+BlockMarks ReadBlockWith(const char* bytes, const TriggerPatterns& with) {
+  BlockMarks marks;
+  for (unsigned i = 0; i < kBlockBytes / 16; ++i) {
+    __m128i here;
+    __m128i next;
+    std::memcpy(&here, bytes + 16 * i, sizeof here);
+    std::memcpy(&next, bytes + 16 * i + 1, sizeof next);
+    const __m128i wide = _mm_cmpeq_epi8(here, with.wide_lead);
+    const __m128i any_second =
+        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(next, with.second0), _mm_cmpeq_epi8(next, with.second1)),
+                     _mm_or_si128(_mm_cmpeq_epi8(next, with.second2), _mm_cmpeq_epi8(next, with.second3)));
+    const __m128i single = _mm_or_si128(_mm_cmpeq_epi8(here, with.single0), _mm_cmpeq_epi8(here, with.single1));
+    const __m128i blank = _mm_or_si128(_mm_cmpeq_epi8(here, with.space),
+                                       _mm_and_si128(wide, _mm_cmpeq_epi8(next, with.ideographic_second)));
+    const unsigned shift = 16 * i;
+    marks.leads |= std::uint64_t{Bits(char_starts::LeadBytes(here))} << shift;
+    marks.triggers |= std::uint64_t{Bits(_mm_or_si128(_mm_and_si128(wide, any_second), single))} << shift;
+    marks.blanks |= std::uint64_t{Bits(blank)} << shift;
+  }
+  return marks;
+}
+#endif
+
+#if defined(VELTO_SCAN_AVX2)
+#define VELTO_TARGET_AVX2 __attribute__((target("avx2")))
+
+// The bytes a block is compared with, each 32 times.
+struct WideTriggerPatterns {
+  VELTO_TARGET_AVX2 explicit WideTriggerPatterns(const Triggers& triggers)
+      : second0(_mm256_set1_epi8(static_cast<char>(triggers.second_bytes[0]))),
+        second1(_mm256_set1_epi8(static_cast<char>(triggers.second_bytes[1]))),
+        second2(_mm256_set1_epi8(static_cast<char>(triggers.second_bytes[2]))),
+        second3(_mm256_set1_epi8(static_cast<char>(triggers.second_bytes[3]))),
+        single0(_mm256_set1_epi8(static_cast<char>(triggers.single_bytes[0]))),
+        single1(_mm256_set1_epi8(static_cast<char>(triggers.single_bytes[1]))),
+        wide_lead(_mm256_set1_epi8(static_cast<char>(kWideLead))),
+        space(_mm256_set1_epi8(static_cast<char>(kSpace))),
+        ideographic_second(_mm256_set1_epi8(static_cast<char>(kIdeographicSecond))),
+        first_low(_mm256_set1_epi8(static_cast<char>(sjis::kFirstLeadLow))),
+        first_span(_mm256_set1_epi8(static_cast<char>(sjis::kFirstLeadHigh - sjis::kFirstLeadLow))),
+        second_low(_mm256_set1_epi8(static_cast<char>(sjis::kSecondLeadLow))),
+        second_span(_mm256_set1_epi8(static_cast<char>(sjis::kSecondLeadHigh - sjis::kSecondLeadLow))) {}
+  __m256i second0, second1, second2, second3, single0, single1;
+  __m256i wide_lead, space, ideographic_second;
+  // The lead-byte ranges, tested as char_starts::LeadBytes tests them.
+  __m256i first_low, first_span, second_low, second_span;
+};
+
+VELTO_TARGET_AVX2 std::uint64_t WideBits(__m256i mask, unsigned half) {
+  return std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(mask))} << (32 * half);
+}
+
+// 32 bytes and the 32 after each at a time.
+VELTO_TARGET_AVX2 BlockMarks ReadBlockWideWith(const char* bytes, const WideTriggerPatterns& with) {
+  BlockMarks marks;
+  for (unsigned half = 0; half < 2; ++half) {
+    __m256i here;
+    __m256i next;
+    std::memcpy(&here, bytes + 32 * half, sizeof here);
+    std::memcpy(&next, bytes + 32 * half + 1, sizeof next);
+    const __m256i wide = _mm256_cmpeq_epi8(here, with.wide_lead);
+    const __m256i any_second =
+        _mm256_or_si256(_mm256_or_si256(_mm256_cmpeq_epi8(next, with.second0), _mm256_cmpeq_epi8(next, with.second1)),
+                        _mm256_or_si256(_mm256_cmpeq_epi8(next, with.second2), _mm256_cmpeq_epi8(next, with.second3)));
+    const __m256i single =
+        _mm256_or_si256(_mm256_cmpeq_epi8(here, with.single0), _mm256_cmpeq_epi8(here, with.single1));
+    const __m256i blank = _mm256_or_si256(_mm256_cmpeq_epi8(here, with.space),
+                                          _mm256_and_si256(wide, _mm256_cmpeq_epi8(next, with.ideographic_second)));
+    const __m256i above_first = _mm256_subs_epu8(_mm256_sub_epi8(here, with.first_low), with.first_span);
+    const __m256i above_second = _mm256_subs_epu8(_mm256_sub_epi8(here, with.second_low), with.second_span);
+    const __m256i leads = _mm256_cmpeq_epi8(_mm256_min_epu8(above_first, above_second), _mm256_setzero_si256());
+    marks.leads |= WideBits(leads, half);
+    marks.triggers |= WideBits(_mm256_or_si256(_mm256_and_si256(wide, any_second), single), half);
+    marks.blanks |= WideBits(blank, half);
+  }
+  return marks;
+}
+
+// A block reader for ScanBlocks.
+struct WideReader {
+  VELTO_TARGET_AVX2 BlockMarks operator()(const char* bytes) const { return ReadBlockWideWith(bytes, patterns); }
+  const WideTriggerPatterns& patterns;
+};
+#endif
+
 }  // namespace
 
 bool IsKanjiOutsideFullRows(unsigned code) { return InRanges(code, kKanjiRanges); }
@@ -65,68 +183,116 @@ KanaRun ReadKana(std::string_view text, std::size_t limit) {
   return run;
 }
 
-void TriggerScanner::Load(std::size_t block) {
-  block_ = block;
-  loaded_ = true;
-  const std::size_t available = line_.size() - block;
-  const char* bytes = line_.data() + block;
-  char padded[kBlockBytes + 16];
-  std::uint64_t valid = ~std::uint64_t{0};
-  if (available <= kBlockBytes) {
-    std::memset(padded, 0, sizeof padded);
-    std::memcpy(padded, bytes, available);
-    bytes = padded;
-    if (available < kBlockBytes) valid = (std::uint64_t{1} << available) - 1;
+
+BlockMarks ReadBlockPortable(const char* bytes, const Triggers& triggers) {
+  BlockMarks marks;
+  marks.leads = char_starts::LeadBitsPortable(bytes);
+  for (std::size_t i = 0; i < kBlockBytes; ++i) {
+    const auto byte = static_cast<unsigned char>(bytes[i]);
+    const auto next = static_cast<unsigned char>(bytes[i + 1]);
+    const bool wide = byte == kWideLead && IsAnyOf(next, triggers.second_bytes);
+    const bool blank = byte == kSpace || (byte == kWideLead && next == kIdeographicSecond);
+    marks.triggers |= std::uint64_t{wide || IsAnyOf(byte, triggers.single_bytes)} << i;
+    marks.blanks |= std::uint64_t{blank} << i;
   }
-  static_assert(kScanBlock == kBlockBytes);
-  hits_ = Candidates(bytes) & valid;
+  return marks;
 }
 
-std::uint64_t TriggerScanner::Candidates(const char* bytes) {
-  const std::array<unsigned char, 4>& seconds = triggers_.second_bytes;
-  const std::array<unsigned char, 2>& singles = triggers_.single_bytes;
+BlockMarks ReadBlock(const char* bytes, const Triggers& triggers) {
 #if defined(VELTO_CHAR_STARTS_SSE2)
-  // One pass over the block, sixteen bytes and the sixteen after each. The
-  // byte patterns are made once for all blocks of the line.
-  if (!patterns_ready_) {
-    for (std::size_t i = 0; i < seconds.size(); ++i) patterns_[i].fill(seconds[i]);
-    patterns_[4].fill(singles[0]);
-    patterns_[5].fill(singles[1]);
-    patterns_ready_ = true;
-  }
-  const auto pattern = [&](std::size_t i) {
-    __m128i value;
-    std::memcpy(&value, patterns_[i].data(), sizeof value);
-    return value;
-  };
-  const __m128i lead = _mm_set1_epi8(static_cast<char>(kWideLead));
-  const __m128i second0 = pattern(0);
-  const __m128i second1 = pattern(1);
-  const __m128i second2 = pattern(2);
-  const __m128i second3 = pattern(3);
-  const __m128i single0 = pattern(4);
-  const __m128i single1 = pattern(5);
-  std::uint64_t hits = 0;
-  for (unsigned i = 0; i < kBlockBytes / 16; ++i) {
-    __m128i here;
-    __m128i next;
-    std::memcpy(&here, bytes + 16 * i, sizeof here);
-    std::memcpy(&next, bytes + 16 * i + 1, sizeof next);
-    const __m128i any_second =
-        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(next, second0), _mm_cmpeq_epi8(next, second1)),
-                     _mm_or_si128(_mm_cmpeq_epi8(next, second2), _mm_cmpeq_epi8(next, second3)));
-    const __m128i wide = _mm_and_si128(_mm_cmpeq_epi8(here, lead), any_second);
-    const __m128i single = _mm_or_si128(_mm_cmpeq_epi8(here, single0), _mm_cmpeq_epi8(here, single1));
-    hits |= std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(_mm_or_si128(wide, single)))} << (16 * i);
-  }
-  return hits;
+  return ReadBlockWith(bytes, TriggerPatterns(triggers));
 #else
-  std::uint64_t any_second = 0;
-  for (const unsigned char second : seconds) any_second |= char_starts::EqualBits(bytes + 1, second);
-  std::uint64_t hits = char_starts::EqualBits(bytes, kWideLead) & any_second;
-  for (const unsigned char single : singles) hits |= char_starts::EqualBits(bytes, single);
-  return hits;
+  return ReadBlockPortable(bytes, triggers);
 #endif
 }
+
+#if defined(VELTO_SCAN_AVX2)
+bool HasAvx2() {
+  static const bool has = __builtin_cpu_supports("avx2") != 0;
+  return has;
+}
+
+VELTO_TARGET_AVX2 BlockMarks ReadBlockAvx2(const char* bytes, const Triggers& triggers) {
+  return ReadBlockWideWith(bytes, WideTriggerPatterns(triggers));
+}
+#endif
+
+void TriggerScanner::Scan(std::string_view line) {
+  Prepare(line);
+#if defined(VELTO_SCAN_AVX2)
+  if (HasAvx2()) {
+    ScanAvx2();
+    return;
+  }
+#endif
+  ScanSse2();
+}
+
+void TriggerScanner::ScanNarrow(std::string_view line) {
+  Prepare(line);
+  ScanSse2();
+}
+
+// Sizes the blocks for line, and copies its last block where the bytes
+// after the line are zeros.
+void TriggerScanner::Prepare(std::string_view line) {
+  line_ = line;
+  const std::size_t size = line.size();
+  blocks_.resize(size / kBlockBytes + 1);
+  // The block at in_place_ (if the line reaches into it) is read from a
+  // copy padded with zeros, which match no trigger and no blank.
+  in_place_ = size > kBlockBytes ? (size - kBlockBytes - 1) / kBlockBytes + 1 : 0;
+  const std::size_t tail = in_place_ * kBlockBytes;
+  if (tail < size) {
+    tail_.fill(0);
+    std::memcpy(tail_.data(), line.data() + tail, size - tail);
+  }
+}
+
+// Inline in each way of reading, so that the reading of a block is inline
+// in the loop, in the instructions of its way.
+template <typename Read>
+[[gnu::always_inline]] inline void TriggerScanner::ScanBlocks(Read read) {
+  const std::size_t size = line_.size();
+  // 1 when the block begins with the second byte of a character begun in the
+  // block before.
+  std::uint64_t carry = 0;
+  LineCounts counts;
+  // The blocks that hold bytes of the line.
+  const std::size_t filled = (size + kBlockBytes - 1) / kBlockBytes;
+  for (std::size_t block = 0; block < filled; ++block) {
+    const std::size_t available = size - block * kBlockBytes;
+    const BlockMarks marks = read(BlockBytes(block));
+    std::uint64_t starts = ~((char_starts::TrailBits(marks.leads >> carry) << carry) | carry);
+    carry = (starts & marks.leads) >> (kBlockBytes - 1);
+    if (available <= kBlockBytes) {
+      // A lead byte that the end of the line cuts off begins no character.
+      starts &= BitsBetween(0, available) & ~(marks.leads & (std::uint64_t{1} << (available - 1)));
+    }
+    const std::uint64_t blanks = marks.blanks & starts;
+    blocks_[block] = {starts, marks.triggers & starts, blanks, counts};
+    counts.characters += CountBits(starts);
+    counts.blanks += CountBits(blanks);
+  }
+  // The block past the end of a line that fills its last block.
+  if (filled < blocks_.size()) blocks_[filled] = {0, 0, 0, counts};
+  blocks_[size / kBlockBytes].starts |= std::uint64_t{1} << (size % kBlockBytes);
+}
+
+void TriggerScanner::ScanSse2() {
+#if defined(VELTO_CHAR_STARTS_SSE2)
+  const TriggerPatterns patterns(triggers_);
+  ScanBlocks([&](const char* bytes) { return ReadBlockWith(bytes, patterns); });
+#else
+  ScanBlocks([&](const char* bytes) { return ReadBlockPortable(bytes, triggers_); });
+#endif
+}
+
+#if defined(VELTO_SCAN_AVX2)
+VELTO_TARGET_AVX2 void TriggerScanner::ScanAvx2() {
+  const WideTriggerPatterns patterns(triggers_);
+  ScanBlocks(WideReader{patterns});
+}
+#endif
 
 }  // namespace velto::measure::markup

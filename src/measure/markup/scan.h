@@ -8,13 +8,17 @@
 // character to character, or checks that what it found begins a character.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
+#include <vector>
 
 #include "measure/char_starts.h"
+#include "measure/line_counts.h"
 #include "velto/measure.hpp"
 
 namespace velto::measure::markup {
@@ -100,37 +104,6 @@ struct KanaRun {
 };
 KanaRun ReadKana(std::string_view text, std::size_t limit);
 
-// Finds one character forward in a line from positions that mostly grow,
-// reading each part of the line once: a search remembers where it found the
-// character (or that the rest of the line has none), and the next search
-// from a position up to that place is answered from it. Without this a line
-// of many unclosed brackets would be read once per bracket.
-class CharFinder {
- public:
-  CharFinder(std::string_view line, std::string_view c) : line_(line), c_(c) {}
-  // The first start of c at or after from (a character start); kNotFound.
-  std::size_t From(std::size_t from) {
-    if (searched_from_ != kNotFound && from >= searched_from_ && (found_ == kNotFound || from <= found_)) {
-      return found_;
-    }
-    searched_from_ = from;
-    found_ = kNotFound;
-    for (std::size_t at = from; at < line_.size(); at += sjis::CharLength(line_, at)) {
-      if (line_[at] == c_[0] && IsAt(line_, at, c_)) {
-        found_ = at;
-        break;
-      }
-    }
-    return found_;
-  }
-
- private:
-  std::string_view line_;
-  std::string_view c_;
-  std::size_t searched_from_ = kNotFound;  // no search yet
-  std::size_t found_ = kNotFound;
-};
-
 // The characters that may begin a piece of markup: two-byte characters with
 // the lead byte 0x81 (given by their second bytes) and single bytes. Unused
 // places repeat a byte in use, or hold 0, a byte no source line holds.
@@ -139,58 +112,224 @@ struct Triggers {
   std::array<unsigned char, 2> single_bytes{};
 };
 
-// Finds the trigger characters of a line 64 bytes at a time: the blocks
-// are searched for the triggers' bytes at once, and only the places found
-// are checked for being character starts. A line without triggers is handed
-// on as it stands, and a line with some is copied between them, so the cost
-// of markup stays close to the cost of reading the line.
+// What one 64-byte block holds, one bit per byte: lead-byte values, the
+// bytes of a trigger (a 0x81 before one of the second bytes, or a single
+// byte), and the bytes of a blank (a space, or 0x81 before 0x40). Whether a
+// byte begins a character is left to the reader of the whole line.
+struct BlockMarks {
+  std::uint64_t leads = 0;
+  std::uint64_t triggers = 0;
+  std::uint64_t blanks = 0;
+};
+
+// Reads the 64 bytes at bytes (and the byte after them, the second byte of
+// a character that may begin at the last); byte by byte.
+BlockMarks ReadBlockPortable(const char* bytes, const Triggers& triggers);
+// The same, sixteen bytes per instruction where the processor has SSE2.
+BlockMarks ReadBlock(const char* bytes, const Triggers& triggers);
+
+// Where GCC or Clang build for a processor with SSE2, a scan also has a way
+// of 32 bytes per instruction, taken when the processor it runs on has
+// AVX2.
+#if defined(VELTO_CHAR_STARTS_SSE2) && (defined(__GNUC__) || defined(__clang__))
+#define VELTO_SCAN_AVX2 1
+bool HasAvx2();
+// ReadBlock with AVX2; only where HasAvx2().
+BlockMarks ReadBlockAvx2(const char* bytes, const Triggers& triggers);
+#endif
+
+// A search for one character reads sixteen bytes at a time: readings and
+// the like are short, so the character is mostly in the first ones.
+inline constexpr std::size_t kLaneBytes = 16;
+
+// Bit i set where the bytes of c (one or two) stand at bytes + i, for the
+// sixteen bytes at bytes (reading the one after them too); byte by byte.
+inline std::uint32_t FindInLanePortable(const char* bytes, std::string_view c) {
+  std::uint32_t found = 0;
+  for (std::size_t i = 0; i < kLaneBytes; ++i) {
+    found |= std::uint32_t{bytes[i] == c[0] && (c.size() == 1 || bytes[i + 1] == c[1])} << i;
+  }
+  return found;
+}
+
+// The same with SSE2, where the processor has it.
+inline std::uint32_t FindInLane(const char* bytes, std::string_view c) {
+#if defined(VELTO_CHAR_STARTS_SSE2)
+  __m128i here;
+  std::memcpy(&here, bytes, sizeof here);
+  __m128i found = _mm_cmpeq_epi8(here, _mm_set1_epi8(c[0]));
+  if (c.size() == 2) {
+    __m128i next;
+    std::memcpy(&next, bytes + 1, sizeof next);
+    found = _mm_and_si128(found, _mm_cmpeq_epi8(next, _mm_set1_epi8(c[1])));
+  }
+  return static_cast<std::uint16_t>(_mm_movemask_epi8(found));
+#else
+  return FindInLanePortable(bytes, c);
+#endif
+}
+
+// One source line read once, 64 bytes at a time, for everything a filter
+// asks of it: where characters begin, where the triggers of its notation
+// stand, and how many characters and blanks any part of it holds. A filter
+// then goes from trigger to trigger by bit searches, and the counts of the
+// text it keeps come from bit counts instead of a second reading.
+//
+// The characters are those of the line as a whole, as the count reads
+// them: a lead byte and the byte after it are one character, and a lead
+// byte that the end of the line cuts off is none. Every position a filter
+// reaches is a character start of the line, so these are also the
+// characters a walk from such a position reads.
 class TriggerScanner {
  public:
-  TriggerScanner(std::string_view line, const Triggers& triggers) : line_(line), triggers_(triggers) {}
+  explicit TriggerScanner(const Triggers& triggers) : triggers_(triggers) {}
+  TriggerScanner(std::string_view line, const Triggers& triggers) : triggers_(triggers) { Scan(line); }
+  TriggerScanner(const TriggerScanner&) = delete;
+  TriggerScanner& operator=(const TriggerScanner&) = delete;
+
+  // Reads line, which the scanner then refers to. The storage grows to the
+  // longest line read and is kept, so reading allocates nothing after that.
+  void Scan(std::string_view line);
+  // The same without AVX2, as on a processor that lacks it (Scan takes the
+  // way the processor has; the tests take both).
+  void ScanNarrow(std::string_view line);
+  std::string_view line() const { return line_; }
+
   // The first trigger at or after from (a character start); the line's size
   // when there is none.
-  std::size_t Next(std::size_t from) {
-    const std::size_t known_start = from;
-    while (from < line_.size()) {
-      if (!loaded_ || from < block_ || from >= block_ + kScanBlock) Load(from);
-      for (std::uint64_t ahead = hits_ & (~std::uint64_t{0} << (from - block_)); ahead != 0;
-           ahead &= ahead - 1) {
-        const std::size_t at = block_ + static_cast<std::size_t>(std::countr_zero(ahead));
-        if (BeginsCharacter(at, known_start)) return at;
-      }
-      from = block_ + kScanBlock;
+  std::size_t Next(std::size_t from) const {
+    if (from >= line_.size()) return line_.size();
+    std::size_t block = from / kBlockBytes;
+    std::uint64_t ahead = blocks_[block].triggers & (~std::uint64_t{0} << (from % kBlockBytes));
+    while (ahead == 0) {
+      if (++block == blocks_.size()) return line_.size();
+      ahead = blocks_[block].triggers;
     }
-    return line_.size();
+    return block * kBlockBytes + static_cast<std::size_t>(std::countr_zero(ahead));
   }
 
- private:
-  static constexpr std::size_t kScanBlock = 64;
-
-  void Load(std::size_t block);
-  std::uint64_t Candidates(const char* bytes);
-  // position begins a character when the run of lead-byte values just
-  // before it, counted back to a known start, is even: a byte that is not a
-  // lead byte always ends a character, and a run pairs off from its
-  // beginning.
-  bool BeginsCharacter(std::size_t position, std::size_t known_start) const {
-    std::size_t run = 0;
-    while (position - run > known_start &&
-           sjis::IsLeadByte(static_cast<unsigned char>(line_[position - run - 1]))) {
-      ++run;
+  // The first start of the character c (one or two bytes) at or after from;
+  // kNotFound.
+  std::size_t Find(std::string_view c, std::size_t from) const {
+    for (std::size_t lane = from - from % kLaneBytes; lane < line_.size(); lane += kLaneBytes) {
+      const std::size_t block = lane / kBlockBytes;
+      const std::size_t offset = lane % kBlockBytes;
+      std::uint64_t found = std::uint64_t{FindInLane(BlockBytes(block) + offset, c)} << offset;
+      found &= blocks_[block].starts & (~std::uint64_t{0} << (std::max(from, lane) % kBlockBytes));
+      if (found != 0) return block * kBlockBytes + static_cast<std::size_t>(std::countr_zero(found));
     }
-    return run % 2 == 0;
+    return kNotFound;
+  }
+
+  // Whether a character of the line begins at position, or position is the
+  // end of the line.
+  bool IsBoundary(std::size_t position) const {
+    return ((blocks_[position / kBlockBytes].starts >> (position % kBlockBytes)) & 1u) != 0;
+  }
+
+  // The characters and blanks from begin to end, both boundaries.
+  LineCounts Count(std::size_t begin, std::size_t end) const {
+    const Block& first = blocks_[begin / kBlockBytes];
+    if (begin / kBlockBytes == end / kBlockBytes) {
+      // Within one block, one mask of the bytes between.
+      const std::uint64_t between = BitsBetween(begin % kBlockBytes, end % kBlockBytes);
+      return {CountBits(first.starts & between), CountRareBits(first.blanks & between)};
+    }
+    // The blocks from begin's to end's, less what lies before begin in the
+    // first, and what lies before end in the last.
+    const Block& last = blocks_[end / kBlockBytes];
+    const std::uint64_t before_begin = BitsBetween(0, begin % kBlockBytes);
+    const std::uint64_t before_end = BitsBetween(0, end % kBlockBytes);
+    return {last.before.characters - first.before.characters - CountBits(first.starts & before_begin) +
+                CountBits(last.starts & before_end),
+            last.before.blanks - first.before.blanks - CountRareBits(first.blanks & before_begin) +
+                CountRareBits(last.blanks & before_end)};
+  }
+  // Only the characters.
+  std::uint32_t Characters(std::size_t begin, std::size_t end) const {
+    if (begin / kBlockBytes != end / kBlockBytes) return Count(begin, end).characters;
+    return CountBits(blocks_[begin / kBlockBytes].starts & BitsBetween(begin % kBlockBytes, end % kBlockBytes));
+  }
+  // Those before position, a boundary.
+  LineCounts Before(std::size_t position) const {
+    const Block& block = blocks_[position / kBlockBytes];
+    const std::uint64_t below = BitsBetween(0, position % kBlockBytes);
+    return {block.before.characters + CountBits(block.starts & below),
+            block.before.blanks + CountBits(block.blanks & below)};
+  }
+  // Those of the whole line.
+  LineCounts Count() const { return Before(line_.size()); }
+
+ private:
+  static constexpr std::size_t kBlockBytes = 64;
+
+  struct Block {
+    // Counted characters begin here; so does the end of the line, a place
+    // that no count reaches (they count the bits before a place).
+    std::uint64_t starts = 0;
+    std::uint64_t triggers = 0;  // triggers begin here
+    std::uint64_t blanks = 0;    // blanks begin here
+    LineCounts before;           // in the blocks before this one
+  };
+
+  // The number of set bits; the x86-64 baseline has no instruction for it.
+  static unsigned CountBits(std::uint64_t bits) { return char_starts::BitRanks(bits).Count(); }
+  // The same for bits that are mostly none, such as blanks in markup.
+  static unsigned CountRareBits(std::uint64_t bits) { return bits == 0 ? 0 : CountBits(bits); }
+  // The bits of a block from position begin up to end (0 to 64).
+  static std::uint64_t BitsBetween(std::size_t begin, std::size_t end) {
+    const std::uint64_t below_end = end == kBlockBytes ? ~std::uint64_t{0} : (std::uint64_t{1} << end) - 1;
+    return below_end & (~std::uint64_t{0} << begin);
+  }
+
+  // Reads the blocks of the line with read (one of the ReadBlock ways).
+  template <typename Read>
+  void ScanBlocks(Read read);
+  void Prepare(std::string_view line);
+  void ScanSse2();
+#if defined(VELTO_SCAN_AVX2)
+  void ScanAvx2();
+#endif
+
+  // The bytes of a block and the one after them: in the line, or in the
+  // padded copy of its last block.
+  const char* BlockBytes(std::size_t block) const {
+    return block < in_place_ ? line_.data() + block * kBlockBytes
+                             : tail_.data() + (block - in_place_) * kBlockBytes;
   }
 
   std::string_view line_;
   const Triggers& triggers_;
-  std::size_t block_ = 0;
-  std::uint64_t hits_ = 0;  // bit i: a trigger's bytes stand at block_ + i
-  bool loaded_ = false;
-#if defined(VELTO_CHAR_STARTS_SSE2)
-  // Each trigger byte sixteen times, for the vector compares.
-  std::array<std::array<unsigned char, 16>, 6> patterns_;
-  bool patterns_ready_ = false;
-#endif
+  // One block for each 64 bytes and one more, so that the end of the line
+  // lies inside a block.
+  std::vector<Block> blocks_;
+  std::size_t in_place_ = 0;  // the blocks whose bytes and the byte after are all in the line
+  std::array<char, kBlockBytes + 16> tail_{};
+};
+
+// Finds one character forward in a line from positions that mostly grow,
+// reading each part of the line once: a search remembers where it found the
+// character (or that the rest of the line has none), and the next search
+// from a position up to that place is answered from it. Without this a line
+// of many unclosed brackets would be read once per bracket.
+class CharFinder {
+ public:
+  CharFinder(const TriggerScanner& line, std::string_view c) : line_(line), c_(c) {}
+  // The first start of c at or after from (a character start); kNotFound.
+  std::size_t From(std::size_t from) {
+    if (searched_from_ != kNotFound && from >= searched_from_ && (found_ == kNotFound || from <= found_)) {
+      return found_;
+    }
+    searched_from_ = from;
+    found_ = line_.Find(c_, from);
+    return found_;
+  }
+
+ private:
+  const TriggerScanner& line_;
+  std::string_view c_;
+  std::size_t searched_from_ = kNotFound;  // no search yet
+  std::size_t found_ = kNotFound;
 };
 
 }  // namespace velto::measure::markup

@@ -30,9 +30,9 @@ std::string_view BarAt(std::string_view text, std::size_t at) {
 
 // The opening bracket that a bar can escape, when one begins at at.
 std::string_view EscapableAt(std::string_view text, std::size_t at) {
-  for (const std::string_view c : {kRubyOpen, kParenOpen, kFullParenOpen}) {
-    if (IsAt(text, at, c)) return c;
-  }
+  if (IsAt(text, at, kRubyOpen)) return kRubyOpen;
+  if (IsAt(text, at, kParenOpen)) return kParenOpen;
+  if (IsAt(text, at, kFullParenOpen)) return kFullParenOpen;
   return {};
 }
 
@@ -42,17 +42,17 @@ class WebFilter final : public LineFilter {
 
  private:
   struct Line {
-    Line(std::string_view source, BaseText& into, TriggerScanner& triggers)
-        : text(source),
+    Line(const TriggerScanner& source, BaseText& into)
+        : text(source.line()),
           base(into),
-          scanner(triggers),
+          scanner(source),
           bases(into),
           ruby_closes(source, kRubyClose),
           paren_closes(source, kParenClose),
           full_paren_closes(source, kFullParenClose) {}
     std::string_view text;
     BaseText& base;
-    TriggerScanner& scanner;
+    const TriggerScanner& scanner;
     RubyBases bases;
     CharFinder ruby_closes;
     CharFinder paren_closes;
@@ -62,34 +62,37 @@ class WebFilter final : public LineFilter {
     std::size_t no_emphasis_close_from = kNotFound;
   };
 
-  void Rebuild(std::string_view text, TriggerScanner& scanner, BaseText& base) override {
-    Line line(text, base, scanner);
-    ReadRange(line, 0, text.size(), true);
+  void Rebuild(const TriggerScanner& scanner, BaseText& base) override {
+    Line line(scanner, base);
+    ReadRange(line, 0, line.text.size(), true);
     line.bases.Close();
   }
 
   // Rebuilds the text from `from` to `to`. Emphasis does not nest: inside
   // it, 《《 is read as two 《.
   static void ReadRange(Line& line, std::size_t from, std::size_t to, bool emphasis) {
-    ReadTriggers(line.text, line.scanner, from, to, line.base,
+    ReadTriggers(line.scanner, from, to, line.base,
                  [&](std::size_t, std::size_t at) { return ReadMarkup(line, at, to, emphasis); });
   }
 
+  // The triggers in the order of their frequency: every reading opens with
+  // 《, most bases begin at a bar.
   static std::size_t ReadMarkup(Line& line, std::size_t at, std::size_t to, bool emphasis) {
     const std::string_view text = line.text;
-    if (const std::string_view bar = BarAt(text, at); !bar.empty()) return ReadBar(line, at, bar);
     std::size_t after = kNotFound;
     std::string_view open = kRubyOpen;
     if (IsAt(text, at, kRubyOpen)) {
       if (emphasis && IsAt(text, at + kRubyOpen.size(), kRubyOpen)) after = ReadEmphasis(line, at);
-      if (after == kNotFound) after = ReadRuby(text, at, to, line.ruby_closes, line.bases);
+      if (after == kNotFound) after = ReadRuby(at, to, line.ruby_closes, line.bases);
+    } else if (const std::string_view bar = BarAt(text, at); !bar.empty()) {
+      return ReadBar(line, at, bar);
     } else {
       const bool full = IsAt(text, at, kFullParenOpen);
       open = full ? kFullParenOpen : kParenOpen;
       after = ReadParenRuby(line, at, to, open, full ? line.full_paren_closes : line.paren_closes);
     }
     if (after != kNotFound) return after;
-    line.base.Append(open);
+    line.base.Append(at, at + open.size());
     return at + open.size();
   }
 
@@ -99,10 +102,10 @@ class WebFilter final : public LineFilter {
     const std::size_t next = at + bar.size();
     const std::string_view escaped = EscapableAt(line.text, next);
     if (escaped.empty()) {
-      line.bases.OpenBar(bar);
+      line.bases.OpenBar(at, next);
       return next;
     }
-    line.base.Append(escaped);
+    line.base.Append(next, next + escaped.size());
     line.base.LeaveOut();
     return next + escaped.size();
   }
@@ -134,10 +137,9 @@ class WebFilter final : public LineFilter {
     const std::size_t from = at + open.size();
     const std::size_t close = closes.From(from);
     if (close == kNotFound || close + open.size() > to || close == from) return kNotFound;
-    const std::string_view reading = line.text.substr(from, close - from);
-    const KanaRun run = ReadKana(reading, kParenReadingLimit);
+    const KanaRun run = ReadKana(line.text.substr(from, close - from), kParenReadingLimit);
     if (!run.all_kana || run.characters > kParenReadingLimit) return kNotFound;
-    if (!line.bases.Attach(reading)) return kNotFound;
+    if (!line.bases.Attach(at, from, close, close + open.size())) return kNotFound;
     return close + open.size();
   }
 };

@@ -1,0 +1,109 @@
+// What a filter hands on with each line besides its text: the counts of its
+// characters and blanks, and the characters of each reading. The count and
+// the walk take them as they come instead of reading the text again, so
+// they must be exactly what reading the handed-on text gives, whatever the
+// markup: well formed, malformed, or cutting characters in two.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "marked_text.h"
+#include "measure/line_counts.h"
+#include "measure/markup/markup.h"
+
+namespace velto::measure::markup {
+namespace {
+
+using ::testing::PrintToString;
+
+// Counts every line and reading afresh and compares.
+class RecountingSink final : public Sink {
+ public:
+  void Line(const MarkedLine& line) override {
+    ++lines_;
+    const LineCounts expected = CountCharactersAndBlanks(line.text);
+    EXPECT_EQ(line.counts.characters, expected.characters) << PrintToString(line.text);
+    EXPECT_EQ(line.counts.blanks, expected.blanks) << PrintToString(line.text);
+    for (const RubySpan& span : line.ruby) {
+      ++readings_;
+      EXPECT_EQ(span.characters, CountCharactersAndBlanks(span.reading).characters)
+          << PrintToString(span.reading);
+    }
+  }
+  void PageBreak() override {}
+
+  int lines() const { return lines_; }
+  int readings() const { return readings_; }
+
+ private:
+  int lines_ = 0;
+  int readings_ = 0;
+};
+
+// The text in source lines as the reader delivers them.
+void PushLines(const std::string& text, Filter& filter, Sink& sink) {
+  std::size_t begin = 0;
+  while (begin < text.size()) {
+    const std::size_t end = std::min(text.find('\n', begin), text.size() - 1) + 1;
+    filter.Push(std::string_view(text).substr(begin, end - begin), sink);
+    begin = end;
+  }
+  filter.Finish(sink);
+}
+
+struct HandedOnCase {
+  const char* name;
+  Markup markup;
+  std::string_view input;  // UTF-8
+  int readings;            // ruby spans handed on
+};
+
+void PrintTo(const HandedOnCase& c, std::ostream* out) { *out << c.name; }
+
+class HandedOn : public ::testing::TestWithParam<HandedOnCase> {};
+
+TEST_P(HandedOn, CountsAreThoseOfTheText) {
+  const HandedOnCase& c = GetParam();
+  RecountingSink sink;
+  PushLines(testing::Sjis(c.input), *MakeFilter(c.markup, false), sink);
+  EXPECT_GT(sink.lines(), 0);
+  EXPECT_EQ(sink.readings(), c.readings);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Markups, HandedOn,
+    ::testing::Values(
+        HandedOnCase{"AozoraRubyAndBlanks", Markup::kAozora, "　吾輩《わが はい》は ｜猫《ね　こ》\n", 2},
+        HandedOnCase{"AozoraBarWithoutReading", Markup::kAozora, "｜猫 ｜犬《いぬ》 ｜\n", 1},
+        HandedOnCase{"AozoraPageBreakAndGaiji", Markup::kAozora, "前 ※［＃「口＋亞」］《あ》［＃改ページ］ 後\n", 1},
+        HandedOnCase{"WebParenthesesAndEmphasis", Markup::kWeb, "東京（とうきょう） 《《強 調》》 |《 \n", 1},
+        HandedOnCase{"PixivTagsAndChapter", Markup::kPixiv, "[chapter:章 [[rb:漢 > か ん]]] [newpage] 後\n", 1}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+// Random lines dense in markup, blanks and bytes that cut characters: lone
+// lead bytes, and lead bytes before the bytes a pixiv tag trims or splits
+// at. Lines of every length cross the 64-byte blocks the scan reads.
+TEST(HandedOn, RandomMarkupCountsAreThoseOfTheText) {
+  const std::vector<std::string> alphabet = {
+      testing::Sjis("《"), testing::Sjis("》"), testing::Sjis("｜"), "|", "(", ")", testing::Sjis("（"),
+      testing::Sjis("）"), testing::Sjis("［＃"), testing::Sjis("］"), testing::Sjis("※"), "[[rb:", " > ",
+      "]]", "[newpage]", "[chapter:", "]", testing::Sjis("改ページ"), testing::Sjis("漢字"),
+      testing::Sjis("かな"), " ", testing::Sjis("　"), "a", "\x81", "\x81>", "\x81 ", "\x81\x81", "\n"};
+  std::mt19937 random(2718);
+  for (int round = 0; round < 600; ++round) {
+    std::string text;
+    const int pieces = std::uniform_int_distribution<int>(0, 120)(random);
+    for (int i = 0; i < pieces; ++i) text += alphabet[random() % alphabet.size()];
+    for (const Markup markup : {Markup::kAozora, Markup::kWeb, Markup::kPixiv}) {
+      SCOPED_TRACE(PrintToString(text));
+      RecountingSink sink;
+      PushLines(text, *MakeFilter(markup, false), sink);
+      if (::testing::Test::HasFailure()) return;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace velto::measure::markup
