@@ -24,7 +24,7 @@ std::size_t Digits(std::int64_t value) { return std::to_string(value).size(); }
 // The readings of a line's ruby, for the right of the margin:
 // " base《reading》 ...", with "…" before the part of a base that began on
 // the line before; nothing without ruby.
-std::string RubyNotes(const DisplayLine& line, Renderer& renderer) {
+std::string RubyNotes(const DisplayLine& line, VisibleText& renderer) {
   std::string notes;
   for (const RubyPart& part : line.ruby) {
     notes += part.first ? " " : " \u2026";
@@ -35,7 +35,7 @@ std::string RubyNotes(const DisplayLine& line, Renderer& renderer) {
 }
 
 // The text with its ruby bases underlined by terminal escapes.
-std::string Underlined(std::string_view text, std::span<const RubyPart> ruby, Renderer& renderer) {
+std::string Underlined(std::string_view text, std::span<const RubyPart> ruby, VisibleText& renderer) {
   std::string shown;
   std::size_t at = 0;
   for (const RubyPart& part : ruby) {
