@@ -13,7 +13,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(measure line_wrap profile time)
+[ ${#targets[@]} -gt 0 ] || targets=(measure line_wrap profile time markup)
 build=${VELTO_FUZZ_BUILD:-build-fuzz}
 
 cmake -S fuzz -B "$build" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
@@ -24,7 +24,7 @@ cmake --build "$build" -j "$(nproc)" --target "${targets[@]/#/fuzz_}"
 # file with its operations, and a few texts.
 max_len() {
   case $1 in
-    measure) echo 16384 ;;
+    measure|markup) echo 16384 ;;
     line_wrap) echo 5200 ;;
     profile) echo 4096 ;;
     *) echo 1024 ;;
