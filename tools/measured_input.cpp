@@ -4,8 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <algorithm>
+#include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <string_view>
 
@@ -15,6 +16,11 @@ namespace velto::tool {
 namespace {
 
 constexpr std::size_t kReadChunk = 1 << 20;
+
+// Standard input and pipes are held in memory up to this size; the rest of
+// a longer stream goes on to a temporary file with what was held, so that a
+// stream of any length costs no more memory than this.
+constexpr std::size_t kHoldLimit = std::size_t{16} << 20;
 
 // Closes a descriptor when it goes out of scope.
 class Descriptor {
@@ -32,6 +38,44 @@ class Descriptor {
 };
 
 std::string ErrnoText() { return std::strerror(errno); }
+
+}  // namespace
+
+class SpillFile {
+ public:
+  // Creates the file; throws a ToolError when the temporary folder refuses.
+  SpillFile() {
+    const char* folder = std::getenv("TMPDIR");
+    path_ = std::string(folder != nullptr && *folder != '\0' ? folder : "/tmp");
+    path_ += "/velto-input-XXXXXX";
+    fd_ = mkstemp(path_.data());
+    if (fd_ < 0) throw ToolError("cannot create a temporary file " + path_ + ": " + ErrnoText());
+  }
+  ~SpillFile() {
+    close(fd_);
+    unlink(path_.c_str());
+  }
+  SpillFile(const SpillFile&) = delete;
+  SpillFile& operator=(const SpillFile&) = delete;
+
+  // Writes bytes at the end; throws a ToolError when the disk refuses them.
+  void Append(std::string_view bytes) const {
+    while (!bytes.empty()) {
+      const ssize_t put = write(fd_, bytes.data(), bytes.size());
+      if (put < 0 && errno == EINTR) continue;
+      if (put <= 0) throw ToolError("cannot write the temporary file " + path_ + ": " + ErrnoText());
+      bytes.remove_prefix(static_cast<std::size_t>(put));
+    }
+  }
+
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+  int fd_ = -1;
+};
+
+namespace {
 
 // Reads up to size bytes, retrying interrupted reads: the count, 0 at the
 // end, or a ToolError naming what failed.
@@ -56,9 +100,34 @@ void ReadInto(int fd, const std::string& what, std::string& text,
   }
 }
 
+// Reads a stream (standard input, a pipe) to its end after the start
+// already read from it: held in memory when it is short enough, else written
+// to a spill file that the input then names. Returns the start of a spilled
+// stream, for the detection of its encoding.
+std::string TakeStream(int fd, const std::string& what, std::string text, MeasuredInput& input) {
+  text.reserve(kHoldLimit);  // pages are taken only as they are filled
+  ReadInto(fd, what, text, kHoldLimit);
+  if (text.size() < kHoldLimit) {
+    input.bytes = text.size();
+    input.held = std::move(text);
+    return {};
+  }
+  auto spill = std::make_shared<const SpillFile>();
+  std::string start = text.substr(0, kDetectionPrefixBytes);
+  while (!text.empty()) {
+    spill->Append(text);
+    input.bytes += text.size();
+    text.clear();
+    ReadInto(fd, what, text, kReadChunk);
+  }
+  input.path = spill->path();
+  input.spill = std::move(spill);
+  return start;
+}
+
 // Opens a named input and holds its text when it is small or no regular
 // file (a pipe or device, such as a process substitution, can be read only
-// once). A larger file stays where it is; its first bytes are returned for
+// once; see TakeStream). A larger file stays where it is; its first bytes are returned for
 // the detection of its encoding.
 std::string PrepareNamedFile(const std::string& name, MeasuredInput& input) {
   struct stat info {};
@@ -79,7 +148,7 @@ std::string PrepareNamedFile(const std::string& name, MeasuredInput& input) {
     input.bytes = static_cast<std::uint64_t>(info.st_size);
     return start;
   }
-  if (!regular) ReadInto(fd.get(), name, start);
+  if (!regular) return TakeStream(fd.get(), name, std::move(start), input);
   input.bytes = start.size();
   input.held = std::move(start);
   return {};
@@ -95,10 +164,7 @@ MeasuredInput PrepareInput(const std::string& name, std::optional<CharSet> char_
   if (name == "-") {
     if (stdin_taken) throw UsageError("standard input (-) can be named only once");
     stdin_taken = true;
-    std::string whole;
-    ReadInto(STDIN_FILENO, "standard input", whole);
-    input.bytes = whole.size();
-    input.held = std::move(whole);
+    prefix = TakeStream(STDIN_FILENO, "standard input", {}, input);
   } else {
     prefix = PrepareNamedFile(name, input);
   }

@@ -1,9 +1,10 @@
 // Turning a FILE argument into the text the library measures: checks that
-// it can be read, holds standard input, pipes and small files in memory,
-// and chooses the CharSet.
+// it can be read, holds standard input, pipes and small files in memory
+// (what outgrows memory waits in a temporary file), and chooses the CharSet.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -12,12 +13,18 @@
 
 namespace velto::tool {
 
+// A file of our own in the temporary folder ($TMPDIR, else /tmp), removed
+// when the last input that reads it is gone.
+class SpillFile;
+
 struct MeasuredInput {
   std::string display_name;  // the argument as the user gave it
   // The text itself when it is held (standard input, a pipe, a small file);
   // else path names the file to read.
   std::optional<std::string> held;
   std::string path;
+  // Standard input or a pipe too large to hold: path names this file.
+  std::shared_ptr<const SpillFile> spill;
   CharSet char_set = CharSet::kShiftJis;
   bool detected = false;    // char_set came from --encoding auto
   std::uint64_t bytes = 0;  // size of the input as the user has it

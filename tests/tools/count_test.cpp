@@ -3,6 +3,8 @@
 // file beside the target that must not be measured instead.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <iterator>
 #include <sstream>
 
 #include "test_text.h"
@@ -237,6 +239,41 @@ TEST(CountTest, StandardInputIsMeasuredLikeAFile) {
   ExpectCounts(json, expected);
   EXPECT_EQ(json.at("file"), "-");
   EXPECT_EQ(json.at("encoding"), "utf-8");
+}
+
+// A stream longer than the tool holds in memory waits in a temporary file
+// of the tool's own: the counts stay those of the same text as a file, the
+// memory the stream adds stays well below its size, and the file is gone
+// afterwards.
+TEST(CountTest, LongStandardInputIsCountedWithoutHoldingItAll) {
+  const Sandbox sandbox;
+  std::size_t size = 0;
+  {
+    // Built and let go before the tool starts: a forked child's peak
+    // memory includes what the test process held at the fork.
+    std::string text;
+    while (text.size() < (std::size_t{48} << 20)) text += kSampleUtf8;
+    sandbox.Write("long.txt", text);
+    size = text.size();
+  }
+  sandbox.Write("tmp/keep", "");
+  const auto count_piped = [&](const std::string& file) {
+    return RunProgram(sandbox, "/bin/sh",
+                      ToolCall{{"-c", "cat " + file + " | \"$0\" count --json -", VELTO_TOOL},
+                               {},
+                               {"TMPDIR=" + sandbox.Path("tmp")},
+                               false});
+  };
+  const ToolRun empty = count_piped("/dev/null");
+  const ToolRun run = count_piped("long.txt");
+  ASSERT_EQ(run.exit_status, 0) << run.err;
+  auto from_stdin = ParseJsonObject(SplitLines(run.out).at(0));
+  auto from_file = ParseJsonObject(SplitLines(RunTool(sandbox, {"count", "--json", "long.txt"}).out).at(0));
+  from_stdin.erase("file");
+  from_file.erase("file");
+  EXPECT_EQ(from_stdin, from_file);
+  EXPECT_LT(static_cast<std::size_t>(run.peak_memory_kib - empty.peak_memory_kib) * 1024, size / 2);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(sandbox.Path("tmp")), {}), 1);
 }
 
 TEST(CountTest, TemporaryFileBesideTheTargetIsNeverMeasured) {

@@ -1,6 +1,7 @@
 #include "tool_runner.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -65,12 +66,14 @@ ToolRun RunProgram(const Sandbox& sandbox, const std::string& program, const Too
   }
   if (call.broken_stdout) close(broken[1]);
   int status = 0;
-  while (waitpid(pid, &status, 0) < 0) {
+  rusage usage{};
+  while (wait4(pid, &status, 0, &usage) < 0) {
     if (errno != EINTR) break;
   }
   ToolRun run;
   run.exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   run.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+  run.peak_memory_kib = usage.ru_maxrss;
   run.out = Sandbox::Read(out_path);
   run.err = Sandbox::Read(err_path);
   return run;

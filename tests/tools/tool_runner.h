@@ -13,6 +13,7 @@ namespace velto::testing {
 struct ToolRun {
   int exit_status = -1;  // -1 when the child did not exit normally
   int signal = 0;        // the signal that ended it, if one did
+  long peak_memory_kib = 0;  // the child's largest resident set
   std::string out;
   std::string err;
 };
