@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# The Windows suite: builds velto.dll for 32-bit x86 and x86-64, checks their
-# export lists and imports, and runs the end-to-end cases of
-# tests/windows/cases.txt through the C host under Wine for both
-# architectures. The same host, built natively, first runs the same cases
-# against libvelto.so, so both builds are held to the same results.
+# The Windows suite: builds velto.dll for 32-bit x86 and x86-64 and packs
+# them into the Windows archive (scripts/package-windows.sh), takes them back
+# out of the archive, checks their export lists and imports, and runs the
+# end-to-end cases of tests/windows/cases.txt through the C host under Wine
+# for both architectures: what is tested is what a user unpacks. The same
+# host, built natively, first runs the same cases against libvelto.so, so
+# both builds are held to the same results.
 #
 #   scripts/test-windows.sh
 #
@@ -19,7 +21,7 @@ root=$(pwd)
 start=$(date +%s)
 
 # --- packages -------------------------------------------------------------------
-packages=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 wine32:i386 locales)
+packages=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 wine32:i386 locales unzip)
 if [ "$(id -u)" -eq 0 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
   dpkg --add-architecture i386
   apt-get update -qq
@@ -43,7 +45,12 @@ if ! locale -a 2>/dev/null | grep -qix 'ja_JP.utf8'; then
 fi
 
 # --- builds ---------------------------------------------------------------------
-"$root/scripts/build-windows.sh" i686 x86_64
+# The DLLs are built once, for the archive; the suite runs those taken out of it.
+"$root/scripts/package-windows.sh"
+version=$("$root/scripts/version.sh")
+archive=$root/dist/velto-$version-windows.zip
+unpacked=$(mktemp -d "${TMPDIR:-/tmp}/velto-windows-archive.XXXXXX")
+unzip -q "$archive" -d "$unpacked"
 
 posix_build=$root/build-windows-posix
 cmake -S "$root" -B "$posix_build" -DCMAKE_BUILD_TYPE=Release \
@@ -64,6 +71,7 @@ cleanup() {
     rm -rf "$prefix"
   fi
   rm -f "$log"
+  rm -rf "$unpacked"
 }
 trap cleanup EXIT
 # run LABEL COMMAND...: runs one suite, adds up its closing counts line
@@ -91,8 +99,31 @@ run() {
 }
 
 # --- checks without Wine ---------------------------------------------------------
-run "exports i686" "$root/tests/windows/check_exports.sh" "$root/build-win32/src/velto.dll" i686
-run "exports x86_64" "$root/tests/windows/check_exports.sh" "$root/build-win64/src/velto.dll" x86_64
+# check_archive: the archive holds the two DLLs, the header, the export list
+# and the text for host authors, and nothing else.
+check_archive() {
+  local passed=0 failed=0 listed wanted
+  report() {  # report OK NAME
+    if [ "$1" = 0 ]; then passed=$((passed + 1)); echo "ok   $2"; else failed=$((failed + 1)); echo "FAIL $2"; fi
+  }
+  unzip -tq "$archive" >/dev/null
+  report $? "$(basename "$archive") passes unzip's test"
+  listed=$(unzip -Z1 "$archive" | grep -v '/$' | sort)
+  wanted=$(printf '%s\n' README.txt velto.def velto.h x64/velto.dll x86/velto.dll)
+  [ "$listed" = "$wanted" ]
+  report $? "it holds $(tr '\n' ' ' <<<"$wanted")"
+  cmp -s "$unpacked/velto.h" "$root/include/velto.h"
+  report $? "its velto.h is include/velto.h"
+  cmp -s "$unpacked/velto.def" "$root/src/status/velto.def"
+  report $? "its velto.def is src/status/velto.def"
+  grep -q "^velto $version for Windows" "$unpacked/README.txt"
+  report $? "its README.txt names version $version"
+  echo "archive: $passed passed, $failed failed"
+  [ "$failed" -eq 0 ]
+}
+run "archive" check_archive
+run "exports i686" "$root/tests/windows/check_exports.sh" "$unpacked/x86/velto.dll" i686
+run "exports x86_64" "$root/tests/windows/check_exports.sh" "$unpacked/x64/velto.dll" x86_64
 run "cases against libvelto.so" env TZ=JST-9 \
   "$posix_build/velto_posix_host" "$posix_build/src/libvelto.so" "$root/tests/windows/cases.txt" posix
 
@@ -133,22 +164,22 @@ run_wine() {
 windows_path() { printf 'Z:%s' "${1//\//\\}"; }
 cases=$(windows_path "$root/tests/windows/cases.txt")
 
-# run_host LABEL BUILD ARCH COMMAND...: the host and DLL of BUILD through a
-# Wine command, once with TZ=JST-9 and once for each zone of the cases.
+# run_host LABEL BUILD DLL ARCH COMMAND...: the host of BUILD with DLL through
+# a Wine command, once with TZ=JST-9 and once for each zone of the cases.
 run_host() {
-  local label=$1 build=$2 arch=$3 zone
-  shift 3
-  local host=("$build/tests/windows/velto_windows_host.exe" "$(windows_path "$build/src/velto.dll")" "$cases" "$arch")
+  local label=$1 build=$2 dll=$3 arch=$4 zone
+  shift 4
+  local host=("$build/tests/windows/velto_windows_host.exe" "$(windows_path "$dll")" "$cases" "$arch")
   run_wine "$label" "$@" "${host[@]}"
   for zone in "${zones[@]}"; do
     run_wine "$label, TZ=$zone" env TZ="$zone" "$@" "${host[@]}" "$zone"
   done
 }
 
-run_host "Wine x86_64" "$root/build-win64" x86_64 timeout 600 /usr/lib/wine/wine64
+run_host "Wine x86_64" "$root/build-win64" "$unpacked/x64/velto.dll" x86_64 timeout 600 /usr/lib/wine/wine64
 
 if [ "$native_32bit" = 1 ]; then
-  run_host "Wine i686" "$root/build-win32" i686 timeout 900 /usr/lib/wine/wine
+  run_host "Wine i686" "$root/build-win32" "$unpacked/x86/velto.dll" i686 timeout 900 /usr/lib/wine/wine
 else
   # The 32-bit loader runs under qemu. It cannot start further 32-bit
   # processes (the kernel would have to run them), so the prefix's 32-bit
@@ -163,7 +194,7 @@ else
   syswow64=$prefix/drive_c/windows/syswow64
   mkdir -p "$syswow64"
   cp -n /usr/lib/i386-linux-gnu/wine/i386-windows/* "$syswow64/"
-  run_host "Wine i686" "$root/build-win32" i686 timeout 1200 env WINELOADERNOEXEC=1 \
+  run_host "Wine i686" "$root/build-win32" "$unpacked/x86/velto.dll" i686 timeout 1200 env WINELOADERNOEXEC=1 \
     qemu-i386 -R 0xffff0000 -L / /usr/lib/wine/wine
 fi
 
