@@ -155,15 +155,46 @@ void BM_Stage_ReadAndCount(benchmark::State& state) {
 }
 BENCHMARK(BM_Stage_ReadAndCount)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-void BM_Stage_ReadAndWrap(benchmark::State& state) {
-  const velto::measure::LineWrapper wrapper(velto::measure::LineBreakRules{
+// The wrapping of the status files above: 20 characters a line, the common sets.
+velto::measure::LineWrapper CommonWrapper() {
+  return velto::measure::LineWrapper(velto::measure::LineBreakRules{
       20, 5, velto::testing::kCommonNoTopNoHang, velto::testing::kCommonNoTopHang,
       velto::testing::kCommonNoEnd});
+}
+
+void BM_Stage_ReadAndWrap(benchmark::State& state) {
+  const velto::measure::LineWrapper wrapper = CommonWrapper();
   ReadEveryLine(state, [&wrapper](std::string_view line) {
     return static_cast<std::int64_t>(wrapper.CountDisplayLines(line));
   });
 }
 BENCHMARK(BM_Stage_ReadAndWrap)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Counting and wrapping from one scan of each line, as a measurement does,
+// once per variant of the scan this processor can run.
+void ReadCountAndWrap(benchmark::State& state, velto::measure::ScanVariant variant) {
+  if (!velto::measure::CanRun(variant)) {
+    state.SkipWithError("this variant is not built or not supported here");
+    return;
+  }
+  const velto::measure::LineWrapper wrapper = CommonWrapper();
+  velto::measure::LineStarts starts;
+  ReadEveryLine(state, [&](std::string_view line) {
+    const velto::measure::LineCounts counts = starts.Scan(line, variant);
+    return static_cast<std::int64_t>(counts.characters + counts.blanks) +
+           wrapper.CountDisplayLines(line, starts);
+  });
+}
+
+[[maybe_unused]] const bool kVariantStagesRegistered = [] {
+  for (const velto::measure::ScanVariant variant : velto::measure::kScanVariants) {
+    const std::string name = "BM_Stage_ReadCountAndWrap/" + std::string(velto::measure::NameOf(variant));
+    benchmark::RegisterBenchmark(name.c_str(), ReadCountAndWrap, variant)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+  }
+  return true;
+}();
 
 }  // namespace
 
