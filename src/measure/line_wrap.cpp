@@ -36,6 +36,12 @@ std::size_t CharBytes(std::string_view line, std::size_t position) {
 // A set ends at its first NUL.
 std::string_view UpToNul(std::string_view set) { return set.substr(0, set.find('\0')); }
 
+// One trailing line feed is no character of a wrapped line.
+std::string_view WithoutLineFeed(std::string_view line) {
+  if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
+  return line;
+}
+
 // The part of a source line that is wrapped: the line is a C string, so it
 // ends at its first NUL; one trailing line feed is no character of it.
 std::string_view WrappedPart(std::string_view source_line) {
@@ -44,8 +50,7 @@ std::string_view WrappedPart(std::string_view source_line) {
     source_line = source_line.substr(0, static_cast<std::size_t>(static_cast<const char*>(nul) -
                                                                  source_line.data()));
   }
-  if (!source_line.empty() && source_line.back() == '\n') source_line.remove_suffix(1);
-  return source_line;
+  return WithoutLineFeed(source_line);
 }
 
 // ---------------------------------------------------------------------------
@@ -223,7 +228,7 @@ std::int32_t LineWrapper::CountDisplayLines(std::string_view source_line) const 
 }
 
 std::int32_t LineWrapper::CountDisplayLines(std::string_view source_line, const LineStarts& starts) const {
-  const std::string_view line = WrappedPart(source_line);
+  const std::string_view line = WithoutLineFeed(source_line);
   return CountDisplayLines(Text{line, &starts, sjis::CharsEnd(line)});
 }
 

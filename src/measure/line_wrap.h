@@ -58,8 +58,8 @@ class LineWrapper {
   // (at most 5119 bytes, possibly ending in a line feed; longer lines wrap
   // the same way); at least 1. An empty line is one display line.
   std::int32_t CountDisplayLines(std::string_view source_line) const;
-  // The same for a line whose starts have been scanned already (from the
-  // same bytes; a line feed or anything after a NUL may be left out).
+  // The same for a line without NUL bytes (as the reader delivers them)
+  // whose starts have been scanned already, with or without its line feed.
   std::int32_t CountDisplayLines(std::string_view source_line, const LineStarts& starts) const;
 
   // Yields the display lines of one source line one after another; it yields
