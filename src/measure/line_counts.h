@@ -61,15 +61,20 @@ class LineStarts {
   LineCounts Scan(std::string_view line, ScanVariant variant = BestScanVariant());
 
   LineCounts counts() const { return counts_; }
+  // The words, valid until the next Scan.
+  const std::uint64_t* words() const { return long_words_.empty() ? inline_words_.data() : long_words_.data(); }
   std::uint64_t Word(std::size_t index) const { return words()[index]; }
-  bool StartsAt(std::size_t position) const { return ((Word(position / 64) >> (position % 64)) & 1u) != 0; }
+  bool StartsAt(std::size_t position) const { return StartBit(words(), position); }
+
+  // The bit of position in words.
+  static bool StartBit(const std::uint64_t* words, std::size_t position) {
+    return ((words[position / 64] >> (position % 64)) & 1u) != 0;
+  }
 
  private:
   // Lines the reader delivers fit the words kept inline; longer ones, which
   // only direct callers pass, take words from the heap.
   static constexpr std::size_t kInlineWords = kSourceLineBytes / 64 + 2;
-
-  const std::uint64_t* words() const { return long_words_.empty() ? inline_words_.data() : long_words_.data(); }
 
   std::array<std::uint64_t, kInlineWords> inline_words_;  // written by Scan before any read
   std::vector<std::uint64_t> long_words_;

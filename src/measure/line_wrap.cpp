@@ -63,17 +63,17 @@ std::string_view WrappedPart(std::string_view source_line) {
 // boundary begins one, else two.
 class LineWrapper::BackCursor {
  public:
-  BackCursor(const LineStarts& starts, std::size_t floor, std::size_t position)
+  BackCursor(const std::uint64_t* starts, std::size_t floor, std::size_t position)
       : starts_(starts), floor_(floor), position_(position) {}
 
   std::size_t position() const { return position_; }
   bool AtFloor() const { return position_ == floor_; }
 
   // Moves to the character before the current position; not at the floor.
-  void Back() { position_ -= starts_.StartsAt(position_ - 1) ? 1u : 2u; }
+  void Back() { position_ -= LineStarts::StartBit(starts_, position_ - 1) ? 1u : 2u; }
 
  private:
-  const LineStarts& starts_;
+  const std::uint64_t* starts_;
   std::size_t floor_;
   std::size_t position_;
 };
@@ -130,7 +130,7 @@ inline bool LineWrapper::FindCandidate(const Text& text, std::size_t rest, Candi
   const std::size_t end_word = text.chars_end / kBlockBytes;
   const std::uint64_t end_bit = std::uint64_t{1} << (text.chars_end % kBlockBytes);
   const auto boundaries = [&](std::size_t word) {
-    const std::uint64_t starts = text.starts->Word(word);
+    const std::uint64_t starts = text.starts[word];
     return word != end_word ? starts : (starts & (end_bit - 1)) | end_bit;
   };
   std::size_t word = rest / kBlockBytes;
@@ -142,7 +142,7 @@ inline bool LineWrapper::FindCandidate(const Text& text, std::size_t rest, Candi
     ranks = char_starts::BitRanks(boundaries(++word));
   }
   found.split = word * kBlockBytes + ranks.Select(static_cast<unsigned>(wanted));
-  found.last = found.split - (text.starts->StartsAt(found.split - 1) ? 1u : 2u);
+  found.last = found.split - (LineStarts::StartBit(text.starts, found.split - 1) ? 1u : 2u);
   return true;
 }
 
@@ -190,7 +190,7 @@ inline std::size_t LineWrapper::BackOffFromNoTop(const Text& text, BackCursor& c
 bool LineWrapper::PlaceDisplayLine(const Text& text, std::size_t& rest, DisplayLine& out) const {
   Candidate candidate;
   if (!FindCandidate(text, rest, candidate)) return false;
-  BackCursor cursor(*text.starts, rest, candidate.last);
+  BackCursor cursor(text.starts, rest, candidate.last);
   const std::size_t split = BackOffFromNoEnd(text, cursor, candidate);
   Break found = ApplyNoTopRule(text, cursor, split);
   // Every display line takes at least one character: when the two back-offs
@@ -202,15 +202,15 @@ bool LineWrapper::PlaceDisplayLine(const Text& text, std::size_t& rest, DisplayL
   return true;
 }
 
-bool LineWrapper::Wraps(const Text& text) const {
-  return line_length_ != 0 && text.chars_end >= line_length_;
+bool LineWrapper::Wraps(std::size_t chars_end) const {
+  return line_length_ != 0 && chars_end >= line_length_;
 }
 
 std::int32_t LineWrapper::CountDisplayLines(const Text& text) const {
   std::uint64_t count = 0;
   std::size_t rest = 0;
   DisplayLine display_line;
-  if (Wraps(text)) {
+  if (Wraps(text.chars_end)) {
     while (PlaceDisplayLine(text, rest, display_line)) ++count;
   }
   // The final, partial line; an empty line is one empty display line.
@@ -221,26 +221,26 @@ std::int32_t LineWrapper::CountDisplayLines(const Text& text) const {
 
 std::int32_t LineWrapper::CountDisplayLines(std::string_view source_line) const {
   const std::string_view line = WrappedPart(source_line);
+  const std::size_t chars_end = sjis::CharsEnd(line);
   LineStarts starts;
-  const Text text{line, &starts, sjis::CharsEnd(line)};
-  if (Wraps(text)) starts.Scan(line);
-  return CountDisplayLines(text);
+  if (Wraps(chars_end)) starts.Scan(line);
+  return CountDisplayLines(Text{line, chars_end, starts.words()});
 }
 
 std::int32_t LineWrapper::CountDisplayLines(std::string_view source_line, const LineStarts& starts) const {
   const std::string_view line = WithoutLineFeed(source_line);
-  return CountDisplayLines(Text{line, &starts, sjis::CharsEnd(line)});
+  return CountDisplayLines(Text{line, sjis::CharsEnd(line), starts.words()});
 }
 
 LineWrapper::Walker::Walker(const LineWrapper& wrapper, std::string_view source_line, ScanVariant variant)
     : wrapper_(&wrapper), line_(WrappedPart(source_line)), chars_end_(sjis::CharsEnd(line_)) {
-  if (wrapper_->Wraps(Text{line_, &starts_, chars_end_})) starts_.Scan(line_, variant);
+  if (wrapper_->Wraps(chars_end_)) starts_.Scan(line_, variant);
 }
 
 bool LineWrapper::Walker::Next(DisplayLine& out) {
   if (done_) return false;
-  const Text text{line_, &starts_, chars_end_};
-  if (wrapper_->Wraps(text) && wrapper_->PlaceDisplayLine(text, rest_, out)) return true;
+  const Text text{line_, chars_end_, starts_.words()};
+  if (wrapper_->Wraps(chars_end_) && wrapper_->PlaceDisplayLine(text, rest_, out)) return true;
   done_ = true;
   // The final, partial line; an empty line is one empty display line.
   if (rest_ < line_.size() || line_.empty()) {

@@ -89,21 +89,22 @@ class LineWrapper {
   static constexpr std::size_t kLeadBytes = 60;
 
   // The line being wrapped: its bytes (without the trailing line feed), where
-  // its characters begin, and where they end (a lead byte cut off by the end
-  // of the line is no character). starts is only read when the line holds at
-  // least line_length characters.
+  // its characters end (a lead byte cut off by the end of the line is no
+  // character), and the words of its LineStarts, which are only read when
+  // the line wraps.
   struct Text {
     std::string_view bytes;
-    const LineStarts* starts;
     std::size_t chars_end;
+    const std::uint64_t* starts;
   };
 
   void AddMembers(std::string_view set, std::uint8_t bits);
   // The membership bits of the character at position.
   std::uint8_t ClassAt(const Text& text, std::size_t position) const;
-  // Whether the line needs its starts: only a line of line_length characters
-  // or more has a display line before its final one.
-  bool Wraps(const Text& text) const;
+  // Whether a line whose characters end at chars_end needs its starts: only
+  // a line of line_length characters or more has a display line before its
+  // final one.
+  bool Wraps(std::size_t chars_end) const;
   std::int32_t CountDisplayLines(const Text& text) const;
 
   // The candidate break point right after the first line_length characters
