@@ -121,9 +121,9 @@ inline std::uint8_t LineWrapper::ClassAt(const Text& text, std::size_t position)
   return two_byte_class_[kLeadRows[byte] * 256u + ByteAt(text.bytes, position + 1)];
 }
 
-inline bool LineWrapper::FindCandidate(const Text& text, std::size_t rest, Candidate& found) const {
+inline bool LineWrapper::FindCandidate(const Text& text, Scan& scan, Candidate& found) const {
   // Every character holds at least one byte: short rests need no counting.
-  if (text.chars_end - rest < line_length_) return false;
+  if (text.chars_end - scan.rest < line_length_) return false;
   // The split is the boundary with line_length characters between the rest's
   // start and it. The end of the characters counts as a boundary too, so a
   // rest of exactly line_length characters splits there.
@@ -131,17 +131,28 @@ inline bool LineWrapper::FindCandidate(const Text& text, std::size_t rest, Candi
   const std::uint64_t end_bit = std::uint64_t{1} << (text.chars_end % kBlockBytes);
   const auto boundaries = [&](std::size_t word) {
     const std::uint64_t starts = text.starts[word];
-    return word != end_word ? starts : (starts & (end_bit - 1)) | end_bit;
+    return char_starts::BitRanks(word != end_word ? starts : (starts & (end_bit - 1)) | end_bit);
   };
-  std::size_t word = rest / kBlockBytes;
-  char_starts::BitRanks ranks(boundaries(word) & (~std::uint64_t{0} << (rest % kBlockBytes)));
-  std::uint64_t wanted = line_length_;
-  while (wanted >= ranks.Count()) {
-    if (word == end_word) return false;
-    wanted -= ranks.Count();
-    ranks = char_starts::BitRanks(boundaries(++word));
+  std::size_t word = scan.rest / kBlockBytes;
+  const auto offset = static_cast<unsigned>(scan.rest % kBlockBytes);
+  unsigned rank = 0;
+  if (word != scan.word) {
+    scan.word = word;
+    scan.ranks = boundaries(word);
+    rank = scan.ranks.Below(offset);
+  } else {
+    rank = scan.rest == scan.ranked ? scan.rank : scan.ranks.Below(offset);
   }
-  found.split = word * kBlockBytes + ranks.Select(static_cast<unsigned>(wanted));
+  std::uint64_t target = std::uint64_t{rank} + line_length_;
+  while (target >= scan.ranks.Count()) {
+    if (word == end_word) return false;
+    target -= scan.ranks.Count();
+    scan.word = ++word;
+    scan.ranks = boundaries(word);
+  }
+  scan.rank = static_cast<unsigned>(target);
+  found.split = word * kBlockBytes + scan.ranks.Select(scan.rank);
+  scan.ranked = found.split;
   found.last = found.split - (LineStarts::StartBit(text.starts, found.split - 1) ? 1u : 2u);
   return true;
 }
@@ -187,9 +198,10 @@ inline std::size_t LineWrapper::BackOffFromNoTop(const Text& text, BackCursor& c
   return split;
 }
 
-bool LineWrapper::PlaceDisplayLine(const Text& text, std::size_t& rest, DisplayLine& out) const {
+bool LineWrapper::PlaceDisplayLine(const Text& text, Scan& scan, DisplayLine& out) const {
+  const std::size_t rest = scan.rest;
   Candidate candidate;
-  if (!FindCandidate(text, rest, candidate)) return false;
+  if (!FindCandidate(text, scan, candidate)) return false;
   BackCursor cursor(text.starts, rest, candidate.last);
   const std::size_t split = BackOffFromNoEnd(text, cursor, candidate);
   Break found = ApplyNoTopRule(text, cursor, split);
@@ -198,7 +210,7 @@ bool LineWrapper::PlaceDisplayLine(const Text& text, std::size_t& rest, DisplayL
   if (found.split == rest) found.split = candidate.split;
 
   out = DisplayLine{rest, found.split, found.hangs};
-  rest = found.split;
+  scan.rest = found.split;
   return true;
 }
 
@@ -208,13 +220,13 @@ bool LineWrapper::Wraps(std::size_t chars_end) const {
 
 std::int32_t LineWrapper::CountDisplayLines(const Text& text) const {
   std::uint64_t count = 0;
-  std::size_t rest = 0;
+  Scan scan;
   DisplayLine display_line;
   if (Wraps(text.chars_end)) {
-    while (PlaceDisplayLine(text, rest, display_line)) ++count;
+    while (PlaceDisplayLine(text, scan, display_line)) ++count;
   }
   // The final, partial line; an empty line is one empty display line.
-  if (rest < text.bytes.size() || text.bytes.empty()) ++count;
+  if (scan.rest < text.bytes.size() || text.bytes.empty()) ++count;
   constexpr auto kMost = static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max());
   return static_cast<std::int32_t>(count < kMost ? count : kMost);
 }
@@ -240,11 +252,11 @@ LineWrapper::Walker::Walker(const LineWrapper& wrapper, std::string_view source_
 bool LineWrapper::Walker::Next(DisplayLine& out) {
   if (done_) return false;
   const Text text{line_, chars_end_, starts_.words()};
-  if (wrapper_->Wraps(chars_end_) && wrapper_->PlaceDisplayLine(text, rest_, out)) return true;
+  if (wrapper_->Wraps(chars_end_) && wrapper_->PlaceDisplayLine(text, scan_, out)) return true;
   done_ = true;
   // The final, partial line; an empty line is one empty display line.
-  if (rest_ < line_.size() || line_.empty()) {
-    out = DisplayLine{rest_, line_.size(), false};
+  if (scan_.rest < line_.size() || line_.empty()) {
+    out = DisplayLine{scan_.rest, line_.size(), false};
     return true;
   }
   return false;

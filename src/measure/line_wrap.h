@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "measure/char_starts.h"
 #include "measure/line_counts.h"
 
 namespace velto::measure {
@@ -51,6 +52,21 @@ struct DisplayLine {
 // by character on the same bits. A whole line wraps in linear time and
 // nothing is allocated for lines the reader delivers.
 class LineWrapper {
+  // How far the walk through one line has come: the rest (the part no
+  // display line holds yet) begins at `rest`. `ranks` holds the character
+  // boundaries of the 64 bytes from 64 * `word` on, and `ranked` is a
+  // position there with `rank` of them before it: the last split found, so
+  // that the next display line, which mostly begins there, needs no count
+  // of its own.
+  struct Scan {
+    static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+    std::size_t rest = 0;
+    std::size_t word = kNone;
+    char_starts::BitRanks ranks;
+    std::size_t ranked = kNone;
+    unsigned rank = 0;
+  };
+
  public:
   explicit LineWrapper(const LineBreakRules& rules);
 
@@ -78,7 +94,7 @@ class LineWrapper {
     std::string_view line_;  // without its trailing line feed
     std::size_t chars_end_;
     LineStarts starts_;
-    std::size_t rest_ = 0;
+    Scan scan_;
     bool done_ = false;
   };
 
@@ -120,13 +136,13 @@ class LineWrapper {
   };
   class BackCursor;
 
-  // Places the next display line of text from rest on and moves rest past
-  // it; false when the rest holds fewer than line_length characters (it is
-  // then the final, partial line).
-  bool PlaceDisplayLine(const Text& text, std::size_t& rest, DisplayLine& out) const;
+  // Places the next display line of text from the rest on and moves the rest
+  // past it; false when the rest holds fewer than line_length characters (it
+  // is then the final, partial line).
+  bool PlaceDisplayLine(const Text& text, Scan& scan, DisplayLine& out) const;
   // The steps of PlaceDisplayLine, in order. FindCandidate is false when the
   // rest holds fewer than line_length characters.
-  bool FindCandidate(const Text& text, std::size_t rest, Candidate& found) const;
+  bool FindCandidate(const Text& text, Scan& scan, Candidate& found) const;
   // A character that may not end a line moves on to the next line.
   std::size_t BackOffFromNoEnd(const Text& text, BackCursor& cursor, const Candidate& candidate) const;
   // A character that may not begin a line hangs past the margin when it may,
