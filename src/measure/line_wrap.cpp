@@ -60,7 +60,8 @@ std::string_view WrappedPart(std::string_view source_line) {
 // Steps back over characters, from a character boundary toward the start of
 // the rest (the floor), never below it, on the line's start bits: the
 // character before a boundary is one byte long when the byte before the
-// boundary begins one, else two.
+// boundary begins one, else two. The word of bits in use is kept at hand,
+// so a step waits on no load.
 class LineWrapper::BackCursor {
  public:
   BackCursor(const std::uint64_t* starts, std::size_t floor, std::size_t position)
@@ -70,12 +71,21 @@ class LineWrapper::BackCursor {
   bool AtFloor() const { return position_ == floor_; }
 
   // Moves to the character before the current position; not at the floor.
-  void Back() { position_ -= LineStarts::StartBit(starts_, position_ - 1) ? 1u : 2u; }
+  void Back() {
+    const std::size_t before = position_ - 1;
+    if (before / kBlockBytes != word_index_) {
+      word_index_ = before / kBlockBytes;
+      word_ = starts_[word_index_];
+    }
+    position_ -= ((word_ >> (before % kBlockBytes)) & 1u) != 0 ? 1u : 2u;
+  }
 
  private:
   const std::uint64_t* starts_;
   std::size_t floor_;
   std::size_t position_;
+  std::size_t word_index_ = static_cast<std::size_t>(-1);  // none yet
+  std::uint64_t word_ = 0;                                // starts_[word_index_]
 };
 
 std::uint32_t BackoffLimitFor(std::uint32_t line_length) {
