@@ -1,11 +1,14 @@
 // End-to-end cost of a measurement as a host pays it: GetDataStatus on a
 // 64 MiB manuscript in Shift-JIS and in UTF-8, and GetStatus on a 1 KiB file.
 // The stage cases split the Shift-JIS run into reading, counting and
-// wrapping, so the slowest stage can be named.
+// wrapping, so the slowest stage can be named; the line-feed pass is the
+// floor they are held against: the same file read in the reader's pieces,
+// looking at nothing but line feeds.
 #include <benchmark/benchmark.h>
 #include <unicode/ucnv.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -14,6 +17,7 @@
 #include "measure/line_counts.h"
 #include "measure/line_wrap.h"
 #include "measure/source_reader.h"
+#include "platform/input_file.h"
 #include "support/japanese_text.h"
 #include "velto.h"
 
@@ -118,6 +122,26 @@ void ReadEveryLine(benchmark::State& state, PerLine per_line) {
   state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(Files().shift_jis_size));
 }
 
+void BM_LineFeedsOnly(benchmark::State& state) {
+  std::vector<char> buffer(velto::measure::SourceLineReader::kDefaultFileBufferSize);
+  for (auto _ : state) {
+    velto::platform::InputFile file;
+    if (!file.Open(Files().shift_jis_path.c_str())) state.SkipWithError("open failed");
+    std::int64_t line_feeds = 0;
+    for (std::ptrdiff_t got; (got = file.Read(buffer.data(), buffer.size())) > 0;) {
+      const char* at = buffer.data();
+      const char* const end = at + got;
+      while (const void* found = std::memchr(at, '\n', static_cast<std::size_t>(end - at))) {
+        ++line_feeds;
+        at = static_cast<const char*>(found) + 1;
+      }
+    }
+    benchmark::DoNotOptimize(line_feeds);
+  }
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(Files().shift_jis_size));
+}
+BENCHMARK(BM_LineFeedsOnly)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 void BM_Stage_Read(benchmark::State& state) {
   ReadEveryLine(state, [](std::string_view line) { return static_cast<std::int64_t>(line.size()); });
 }
@@ -131,15 +155,46 @@ void BM_Stage_ReadAndCount(benchmark::State& state) {
 }
 BENCHMARK(BM_Stage_ReadAndCount)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-void BM_Stage_ReadAndWrap(benchmark::State& state) {
-  const velto::measure::LineWrapper wrapper(velto::measure::LineBreakRules{
+// The wrapping of the status files above: 20 characters a line, the common sets.
+velto::measure::LineWrapper CommonWrapper() {
+  return velto::measure::LineWrapper(velto::measure::LineBreakRules{
       20, 5, velto::testing::kCommonNoTopNoHang, velto::testing::kCommonNoTopHang,
       velto::testing::kCommonNoEnd});
+}
+
+void BM_Stage_ReadAndWrap(benchmark::State& state) {
+  const velto::measure::LineWrapper wrapper = CommonWrapper();
   ReadEveryLine(state, [&wrapper](std::string_view line) {
     return static_cast<std::int64_t>(wrapper.CountDisplayLines(line));
   });
 }
 BENCHMARK(BM_Stage_ReadAndWrap)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Counting and wrapping from one scan of each line, as a measurement does,
+// once per variant of the scan this processor can run.
+void ReadCountAndWrap(benchmark::State& state, velto::measure::ScanVariant variant) {
+  if (!velto::measure::CanRun(variant)) {
+    state.SkipWithError("this variant is not built or not supported here");
+    return;
+  }
+  const velto::measure::LineWrapper wrapper = CommonWrapper();
+  velto::measure::LineStarts starts;
+  ReadEveryLine(state, [&](std::string_view line) {
+    const velto::measure::LineCounts counts = starts.Scan(line, variant);
+    return static_cast<std::int64_t>(counts.characters + counts.blanks) +
+           wrapper.CountDisplayLines(line, starts);
+  });
+}
+
+[[maybe_unused]] const bool kVariantStagesRegistered = [] {
+  for (const velto::measure::ScanVariant variant : velto::measure::kScanVariants) {
+    const std::string name = "BM_Stage_ReadCountAndWrap/" + std::string(velto::measure::NameOf(variant));
+    benchmark::RegisterBenchmark(name.c_str(), ReadCountAndWrap, variant)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+  }
+  return true;
+}();
 
 }  // namespace
 

@@ -138,7 +138,22 @@ inline std::uint64_t LeadBits(const char* bytes) {
 #endif
 }
 
-// Bit i set when bytes[i] equals value; reads exactly 64 bytes.
+// Bit i set when bytes[i] equals value; reads exactly 64 bytes. Portable
+// word-wide version: a byte of word ^ pattern is 0 exactly where the byte
+// equals value, and adding 0x7F to its low seven bits reaches bit 7 for
+// every other byte.
+inline std::uint64_t EqualBitsPortable(const char* bytes, unsigned char value) {
+  constexpr std::uint64_t kLow7 = 0x7f * detail::kEachByte;
+  std::uint64_t equal = 0;
+  for (unsigned i = 0; i < kBlockBytes / 8; ++i) {
+    const std::uint64_t differ = detail::LoadEight(bytes + 8 * i) ^ (value * detail::kEachByte);
+    const std::uint64_t same = ~(((differ & kLow7) + kLow7) | differ) & ~kLow7;
+    equal |= (((same >> 7) * 0x0102040810204080u) >> 56) << (8 * i);
+  }
+  return equal;
+}
+
+// The same, sixteen bytes per instruction where the processor has SSE2.
 inline std::uint64_t EqualBits(const char* bytes, unsigned char value) {
 #if defined(VELTO_CHAR_STARTS_SSE2)
   const __m128i wanted = _mm_set1_epi8(static_cast<char>(value));
@@ -151,11 +166,7 @@ inline std::uint64_t EqualBits(const char* bytes, unsigned char value) {
   }
   return equal;
 #else
-  std::uint64_t equal = 0;
-  for (unsigned i = 0; i < kBlockBytes; ++i) {
-    equal |= std::uint64_t{static_cast<unsigned char>(bytes[i]) == value} << i;
-  }
-  return equal;
+  return EqualBitsPortable(bytes, value);
 #endif
 }
 

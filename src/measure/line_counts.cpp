@@ -1,3 +1,15 @@
+// One pass over the blocks of a line: each block's bytes are classified once
+// (lead bytes, spaces, and the two halves of the ideographic space), and the
+// character starts, the counts and the start bits the wrapping reads all
+// follow from those four masks with word operations.
+//
+// Classifying is the part that pays for wide instructions, so it comes in
+// variants: word arithmetic that runs anywhere, and on x86-64 SSE2 (every
+// such processor has it), AVX2 and AVX-512BW, compiled for their
+// instruction sets function by function so that the rest of the library
+// still runs on a processor without them. The one scanning loop is compiled
+// into each variant (line_counts_kernel.inc), and the variant is chosen once
+// from what the processor reports.
 #include "measure/line_counts.h"
 
 #include <bit>
@@ -5,55 +17,183 @@
 
 #include "measure/char_starts.h"
 
+#if (defined(__GNUC__) || defined(__clang__)) && defined(__x86_64__)
+#define VELTO_SCAN_X86_VARIANTS 1
+#include <immintrin.h>
+#endif
+
 namespace velto::measure {
 namespace {
 
 using char_starts::kBlockBytes;
 
-unsigned Count(std::uint64_t bits) { return static_cast<unsigned>(std::popcount(bits)); }
+// The classified bytes of one 64-byte block, one bit per byte.
+struct BlockMasks {
+  std::uint64_t leads = 0;
+  std::uint64_t spaces = 0;   // 0x20
+  std::uint64_t firsts = 0;   // 0x81, the first byte of an ideographic space
+  std::uint64_t seconds = 0;  // 0x40, its second byte
+};
+
+// Set bits by byte sums, for processors without a bit-count instruction.
+unsigned CountBitsPortable(std::uint64_t bits) { return char_starts::BitRanks(bits).Count(); }
+
+// The four masks from functions that each find one kind of byte in a block.
+template <std::uint64_t (*kLeads)(const char*), std::uint64_t (*kEqual)(const char*, unsigned char)>
+BlockMasks ClassifyBy(const char* block) {
+  return {kLeads(block), kEqual(block, kSpace), kEqual(block, kIdeographicFirst),
+          kEqual(block, kIdeographicSecond)};
+}
+
+namespace portable {
+#define VELTO_SCAN_TARGET
+BlockMasks Classify(const char* block) {
+  return ClassifyBy<char_starts::LeadBitsPortable, char_starts::EqualBitsPortable>(block);
+}
+unsigned CountBits(std::uint64_t bits) { return CountBitsPortable(bits); }
+#include "measure/line_counts_kernel.inc"
+#undef VELTO_SCAN_TARGET
+}  // namespace portable
+
+#if defined(VELTO_SCAN_X86_VARIANTS)
+
+// SSE2 is part of x86-64: char_starts' sixteen-byte forms are already
+// compiled for it.
+namespace sse2 {
+#define VELTO_SCAN_TARGET
+BlockMasks Classify(const char* block) { return ClassifyBy<char_starts::LeadBits, char_starts::EqualBits>(block); }
+unsigned CountBits(std::uint64_t bits) { return CountBitsPortable(bits); }
+#include "measure/line_counts_kernel.inc"
+#undef VELTO_SCAN_TARGET
+}  // namespace sse2
+
+namespace avx2 {
+#define VELTO_SCAN_TARGET __attribute__((target("avx2,popcnt")))
+// 0xFF in each byte of half that lies in [low, low + span].
+VELTO_SCAN_TARGET __m256i InRange(__m256i half, unsigned char low, unsigned char span) {
+  const __m256i above = _mm256_subs_epu8(_mm256_sub_epi8(half, _mm256_set1_epi8(static_cast<char>(low))),
+                                         _mm256_set1_epi8(static_cast<char>(span)));
+  return _mm256_cmpeq_epi8(above, _mm256_setzero_si256());
+}
+VELTO_SCAN_TARGET std::uint64_t Bits(__m256i low_half, __m256i high_half) {
+  return std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(low_half))} |
+         std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(high_half))} << 32;
+}
+VELTO_SCAN_TARGET std::uint64_t Equal(__m256i low_half, __m256i high_half, unsigned char value) {
+  const __m256i wanted = _mm256_set1_epi8(static_cast<char>(value));
+  return Bits(_mm256_cmpeq_epi8(low_half, wanted), _mm256_cmpeq_epi8(high_half, wanted));
+}
+VELTO_SCAN_TARGET __m256i Leads(__m256i half) {
+  return _mm256_or_si256(InRange(half, sjis::kFirstLeadLow, sjis::kFirstLeadHigh - sjis::kFirstLeadLow),
+                         InRange(half, sjis::kSecondLeadLow, sjis::kSecondLeadHigh - sjis::kSecondLeadLow));
+}
+VELTO_SCAN_TARGET BlockMasks Classify(const char* block) {
+  const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(block));
+  const __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(block + 32));
+  return {Bits(Leads(low), Leads(high)), Equal(low, high, kSpace), Equal(low, high, kIdeographicFirst),
+          Equal(low, high, kIdeographicSecond)};
+}
+VELTO_SCAN_TARGET unsigned CountBits(std::uint64_t bits) {
+  return static_cast<unsigned>(std::popcount(bits));
+}
+#include "measure/line_counts_kernel.inc"
+#undef VELTO_SCAN_TARGET
+}  // namespace avx2
+
+namespace avx512 {
+#define VELTO_SCAN_TARGET __attribute__((target("avx512f,avx512bw,popcnt")))
+// A bit per byte of block that lies in [low, low + span].
+VELTO_SCAN_TARGET std::uint64_t InRange(__m512i block, unsigned char low, unsigned char span) {
+  return _mm512_cmple_epu8_mask(_mm512_sub_epi8(block, _mm512_set1_epi8(static_cast<char>(low))),
+                                _mm512_set1_epi8(static_cast<char>(span)));
+}
+VELTO_SCAN_TARGET std::uint64_t Equal(__m512i block, unsigned char value) {
+  return _mm512_cmpeq_epi8_mask(block, _mm512_set1_epi8(static_cast<char>(value)));
+}
+VELTO_SCAN_TARGET BlockMasks Classify(const char* bytes) {
+  const __m512i block = _mm512_loadu_si512(bytes);
+  return {InRange(block, sjis::kFirstLeadLow, sjis::kFirstLeadHigh - sjis::kFirstLeadLow) |
+              InRange(block, sjis::kSecondLeadLow, sjis::kSecondLeadHigh - sjis::kSecondLeadLow),
+          Equal(block, kSpace), Equal(block, kIdeographicFirst), Equal(block, kIdeographicSecond)};
+}
+VELTO_SCAN_TARGET unsigned CountBits(std::uint64_t bits) {
+  return static_cast<unsigned>(std::popcount(bits));
+}
+#include "measure/line_counts_kernel.inc"
+#undef VELTO_SCAN_TARGET
+}  // namespace avx512
+
+#endif  // VELTO_SCAN_X86_VARIANTS
+
+using ScanFunction = LineCounts (*)(const char* bytes, std::size_t size, std::uint64_t* words);
+
+ScanFunction ScannerOf(ScanVariant variant) {
+  switch (variant) {
+#if defined(VELTO_SCAN_X86_VARIANTS)
+    case ScanVariant::kSse2: return sse2::ScanLine;
+    case ScanVariant::kAvx2: return avx2::ScanLine;
+    case ScanVariant::kAvx512: return avx512::ScanLine;
+#endif
+    default: return portable::ScanLine;
+  }
+}
 
 }  // namespace
 
-LineCounts CountCharactersAndBlanks(std::string_view line) {
-  LineCounts counts;
-  char padded[kBlockBytes];
-  // Each block begins at a character boundary.
-  std::size_t position = 0;
-  while (position < line.size()) {
-    const std::size_t available = line.size() - position;
-    const char* block = line.data() + position;
-    std::uint64_t valid = ~std::uint64_t{0};
-    if (available < kBlockBytes) {
-      std::memset(padded, 0, sizeof padded);
-      std::memcpy(padded, block, available);
-      block = padded;
-      valid = (std::uint64_t{1} << available) - 1;
-    }
-    const std::uint64_t leads = char_starts::LeadBits(block);
-    const std::uint64_t starts = ~char_starts::TrailBits(leads) & valid;
-    // Bit i: the byte after byte i is 0x40; for the last bit of a full block
-    // that byte lies in the next block.
-    std::uint64_t second_follows = char_starts::EqualBits(block, kIdeographicSecond) >> 1;
-    if (available > kBlockBytes &&
-        static_cast<unsigned char>(line[position + kBlockBytes]) == kIdeographicSecond) {
-      second_follows |= std::uint64_t{1} << 63;
-    }
-    const std::uint64_t spaces = char_starts::EqualBits(block, kSpace) & starts;
-    const std::uint64_t ideographic =
-        char_starts::EqualBits(block, kIdeographicFirst) & starts & second_follows;
-    counts.characters += Count(starts);
-    counts.blanks += Count(spaces) + Count(ideographic);
-
-    const std::uint64_t lead_starts = starts & leads;
-    if (available <= kBlockBytes) {
-      // A lead byte that the end of the line cuts off is no character.
-      counts.characters -= static_cast<std::uint32_t>((lead_starts >> (available - 1)) & 1);
-      break;
-    }
-    // A two-byte character that begins at the last byte ends in the next block.
-    position += kBlockBytes + static_cast<std::size_t>(lead_starts >> 63);
+std::string_view NameOf(ScanVariant variant) {
+  switch (variant) {
+    case ScanVariant::kPortable: return "Portable";
+    case ScanVariant::kSse2: return "Sse2";
+    case ScanVariant::kAvx2: return "Avx2";
+    case ScanVariant::kAvx512: return "Avx512";
   }
-  return counts;
+  return "Unknown";
+}
+
+bool CanRun(ScanVariant variant) {
+  switch (variant) {
+    case ScanVariant::kPortable: return true;
+#if defined(VELTO_SCAN_X86_VARIANTS)
+    case ScanVariant::kSse2: return true;
+    case ScanVariant::kAvx2:
+      __builtin_cpu_init();
+      return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt");
+    case ScanVariant::kAvx512:
+      __builtin_cpu_init();
+      return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+             __builtin_cpu_supports("popcnt");
+#endif
+    default: return false;
+  }
+}
+
+ScanVariant BestScanVariant() {
+  static const ScanVariant best = [] {
+    ScanVariant found = ScanVariant::kPortable;
+    for (const ScanVariant variant : kScanVariants) {
+      if (CanRun(variant)) found = variant;
+    }
+    return found;
+  }();
+  return best;
+}
+
+LineCounts LineStarts::Scan(std::string_view line, ScanVariant variant) {
+  const std::size_t words = line.size() / kBlockBytes + 2;
+  std::uint64_t* out = inline_words_.data();
+  if (words > kInlineWords) {
+    long_words_.resize(words);
+    out = long_words_.data();
+  } else {
+    long_words_.clear();
+  }
+  counts_ = ScannerOf(variant)(line.data(), line.size(), out);
+  return counts_;
+}
+
+LineCounts CountCharactersAndBlanks(std::string_view line) {
+  LineStarts starts;
+  return starts.Scan(line);
 }
 
 }  // namespace velto::measure

@@ -1,9 +1,16 @@
 // The characters and blanks of one source line, counted together in one
-// pass of 64-byte blocks: the measurement's per-line counting.
+// pass of 64-byte blocks: the measurement's per-line counting. The same pass
+// keeps where every character begins, one bit per byte, so the wrapping of
+// the line reads its characters from there instead of finding them again.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
+#include <vector>
+
+#include "velto/measure.hpp"
 
 namespace velto::measure {
 
@@ -28,6 +35,51 @@ struct LineCounts {
 inline constexpr unsigned char kSpace = 0x20;
 inline constexpr unsigned char kIdeographicFirst = 0x81;
 inline constexpr unsigned char kIdeographicSecond = 0x40;
+
+// The code that classifies the bytes of a block. Every variant gives the
+// same results; they differ in the instructions they use. The portable one
+// is plain word arithmetic and runs anywhere; the others exist on x86-64
+// builds and run where the processor has their instructions.
+enum class ScanVariant { kPortable, kSse2, kAvx2, kAvx512 };
+inline constexpr ScanVariant kScanVariants[] = {ScanVariant::kPortable, ScanVariant::kSse2,
+                                                ScanVariant::kAvx2, ScanVariant::kAvx512};
+
+std::string_view NameOf(ScanVariant variant);
+// Whether this build has the variant and this processor can run it.
+bool CanRun(ScanVariant variant);
+// The fastest variant this processor can run, chosen once.
+ScanVariant BestScanVariant();
+
+// Where the characters of one line begin, and its counts. Scan() classifies
+// the line's bytes once; afterwards StartsAt() answers for any position
+// before the line's end, and Word(i) gives the starts of bytes 64 i to
+// 64 i + 63 as bits (Word of the block after the last one is 0). A lone lead
+// byte at the end of the line begins a character there that the counts
+// leave out.
+class LineStarts {
+ public:
+  LineCounts Scan(std::string_view line, ScanVariant variant = BestScanVariant());
+
+  LineCounts counts() const { return counts_; }
+  // The words, valid until the next Scan.
+  const std::uint64_t* words() const { return long_words_.empty() ? inline_words_.data() : long_words_.data(); }
+  std::uint64_t Word(std::size_t index) const { return words()[index]; }
+  bool StartsAt(std::size_t position) const { return StartBit(words(), position); }
+
+  // The bit of position in words.
+  static bool StartBit(const std::uint64_t* words, std::size_t position) {
+    return ((words[position / 64] >> (position % 64)) & 1u) != 0;
+  }
+
+ private:
+  // Lines the reader delivers fit the words kept inline; longer ones, which
+  // only direct callers pass, take words from the heap.
+  static constexpr std::size_t kInlineWords = kSourceLineBytes / 64 + 2;
+
+  std::array<std::uint64_t, kInlineWords> inline_words_;  // written by Scan before any read
+  std::vector<std::uint64_t> long_words_;
+  LineCounts counts_;
+};
 
 // line holds no NUL byte (the reader ends a line before one).
 LineCounts CountCharactersAndBlanks(std::string_view line);

@@ -14,6 +14,7 @@
 #include <string_view>
 
 #include "measure/char_starts.h"
+#include "measure/line_counts.h"
 
 namespace velto::measure {
 
@@ -44,32 +45,25 @@ struct DisplayLine {
 // membership is precomputed then), it wraps any number of source lines.
 //
 // A source line ends at its first NUL byte, if it has one; one trailing line
-// feed is removed before wrapping. Characters are counted 64 bytes at a time
-// (lead bytes found with word-wide bit operations, character starts from the
-// parity of lead-byte runs), so the cost of a display line hardly depends on
-// how many characters it holds; a back-off steps back character by character.
-// A whole line wraps in linear time and nothing is allocated.
+// feed is removed before wrapping. Characters are counted on the line's start
+// bits (LineStarts: one pass over the line classifies its bytes 64 at a
+// time), a word of 64 bytes at once, so the cost of a display line hardly
+// depends on how many characters it holds; a back-off steps back character
+// by character on the same bits. A whole line wraps in linear time and
+// nothing is allocated for lines the reader delivers.
 class LineWrapper {
-  // A position no line reaches. As a window start, every position lies 64
-  // bytes or more after it (in unsigned arithmetic), so the first count of a
-  // line loads a window.
-  static constexpr std::size_t kNowhere = static_cast<std::size_t>(-64);
-
-  // How far the walk through one line has come. The rest (the part no display
-  // line holds yet) begins at `rest`; the characters of the line end at
-  // `chars_end` (a lead byte cut off by the end of the line is no character).
-  // `starts` has bit i set when a character begins at window + i; `window` is
-  // a character boundary, and `window_next` the first boundary at or after
-  // window + 64 (or chars_end). `ranked` is a position in the window with
-  // `rank` characters of the window before it: the last split point found,
-  // so that the next count needs no bit count of its own.
+  // How far the walk through one line has come: the rest (the part no
+  // display line holds yet) begins at `rest`. `ranks` holds the character
+  // boundaries of the 64 bytes from 64 * `word` on, and `ranked` is a
+  // position there with `rank` of them before it: the last split found, so
+  // that the next display line, which mostly begins there, needs no count
+  // of its own.
   struct Scan {
+    static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
     std::size_t rest = 0;
-    std::size_t chars_end = 0;
-    std::size_t window = kNowhere;
-    std::size_t window_next = 0;
-    char_starts::BitRanks starts;
-    std::size_t ranked = kNowhere;
+    std::size_t word = kNone;
+    char_starts::BitRanks ranks;
+    std::size_t ranked = kNone;
     unsigned rank = 0;
   };
 
@@ -80,19 +74,26 @@ class LineWrapper {
   // (at most 5119 bytes, possibly ending in a line feed; longer lines wrap
   // the same way); at least 1. An empty line is one display line.
   std::int32_t CountDisplayLines(std::string_view source_line) const;
+  // The same for a line without NUL bytes (as the reader delivers them)
+  // whose starts have been scanned already, with or without its line feed.
+  std::int32_t CountDisplayLines(std::string_view source_line, const LineStarts& starts) const;
 
   // Yields the display lines of one source line one after another; it yields
   // exactly CountDisplayLines(source_line) lines. It refers to the wrapper
-  // and to the line, which must outlive it.
+  // and to the line, which must outlive it. The variant is the one that
+  // classifies the line's bytes.
   class Walker {
    public:
-    Walker(const LineWrapper& wrapper, std::string_view source_line);
+    Walker(const LineWrapper& wrapper, std::string_view source_line,
+           ScanVariant variant = BestScanVariant());
     // False when every display line has been yielded.
     bool Next(DisplayLine& out);
 
    private:
     const LineWrapper* wrapper_;
     std::string_view line_;  // without its trailing line feed
+    std::size_t chars_end_;
+    LineStarts starts_;
     Scan scan_;
     bool done_ = false;
   };
@@ -103,9 +104,24 @@ class LineWrapper {
   // Code page 932 has 60 lead bytes; each has a row of 256 trail bytes.
   static constexpr std::size_t kLeadBytes = 60;
 
+  // The line being wrapped: its bytes (without the trailing line feed), where
+  // its characters end (a lead byte cut off by the end of the line is no
+  // character), and the words of its LineStarts, which are only read when
+  // the line wraps.
+  struct Text {
+    std::string_view bytes;
+    std::size_t chars_end;
+    const std::uint64_t* starts;
+  };
+
   void AddMembers(std::string_view set, std::uint8_t bits);
   // The membership bits of the character at position.
-  std::uint8_t ClassAt(std::string_view line, std::size_t chars_end, std::size_t position) const;
+  std::uint8_t ClassAt(const Text& text, std::size_t position) const;
+  // Whether a line whose characters end at chars_end needs its starts: only
+  // a line of line_length characters or more has a display line before its
+  // final one.
+  bool Wraps(std::size_t chars_end) const;
+  std::int32_t CountDisplayLines(const Text& text) const;
 
   // The candidate break point right after the first line_length characters
   // of the rest, and where the last of them begins.
@@ -120,21 +136,20 @@ class LineWrapper {
   };
   class BackCursor;
 
-  // Places the next display line of line; false when the rest holds fewer
-  // than line_length characters (it is then the final, partial line).
-  bool PlaceDisplayLine(std::string_view line, Scan& scan, DisplayLine& out) const;
+  // Places the next display line of text from the rest on and moves the rest
+  // past it; false when the rest holds fewer than line_length characters (it
+  // is then the final, partial line).
+  bool PlaceDisplayLine(const Text& text, Scan& scan, DisplayLine& out) const;
   // The steps of PlaceDisplayLine, in order. FindCandidate is false when the
   // rest holds fewer than line_length characters.
-  bool FindCandidate(std::string_view line, Scan& scan, Candidate& found) const;
+  bool FindCandidate(const Text& text, Scan& scan, Candidate& found) const;
   // A character that may not end a line moves on to the next line.
-  std::size_t BackOffFromNoEnd(std::string_view line, const Scan& scan, BackCursor& cursor,
-                               const Candidate& candidate) const;
+  std::size_t BackOffFromNoEnd(const Text& text, BackCursor& cursor, const Candidate& candidate) const;
   // A character that may not begin a line hangs past the margin when it may,
   // else the break moves back before it.
-  Break ApplyNoTopRule(std::string_view line, const Scan& scan, BackCursor& cursor,
-                       std::size_t split) const;
-  Break HangPastMargin(std::string_view line, const Scan& scan, std::size_t split) const;
-  std::size_t BackOffFromNoTop(std::string_view line, const Scan& scan, BackCursor& cursor) const;
+  Break ApplyNoTopRule(const Text& text, BackCursor& cursor, std::size_t split) const;
+  Break HangPastMargin(const Text& text, std::size_t split) const;
+  std::size_t BackOffFromNoTop(const Text& text, BackCursor& cursor) const;
 
   std::uint32_t line_length_;
   std::uint32_t backoff_limit_;

@@ -74,12 +74,15 @@ Result Engine::Run(log::DebugLogFile* log) {
 
 Result Engine::RunPlain(log::DebugLogFile* log) {
   Tally tally(settings_.page_length);
+  // One scan of each line serves both its counts and its wrapping.
+  LineStarts starts;
   std::size_t length = 0;
   while (reader_->ReadSourceLine(line_.get(), length)) {
     const std::string_view line(line_.get(), length);
-    const std::int64_t count = tally.AddText(line);
+    // The reader ends a line at its line feed, so only the last byte can be one.
+    const std::int64_t count = tally.AddCounted(starts.Scan(line), line.ends_with('\n'));
     if (log != nullptr) log->LogCharacterCount(count);
-    tally.AddDisplayLines(wrapper_.CountDisplayLines(line));
+    tally.AddDisplayLines(wrapper_.CountDisplayLines(line, starts));
   }
   return {Failure::kNone, tally.Sums()};
 }

@@ -8,6 +8,7 @@
 
 #include "measure/line_counts.h"
 #include "support/char_ops.h"
+#include "support/scan_variants.h"
 
 namespace velto::measure {
 namespace {
@@ -35,6 +36,24 @@ void ExpectAgreement(const std::string& line) {
   EXPECT_EQ(counts.blanks, PlainBlanks(line)) << ::testing::PrintToString(line);
 }
 
+// Every variant of the scan: the same counts, and a start bit exactly where
+// reading character by character from the front finds a character.
+class LineStartsTest : public testing::ScanVariantTest {
+ protected:
+  void ExpectAgreement(const std::string& line) const {
+    LineStarts starts;
+    const LineCounts counts = starts.Scan(line, GetParam());
+    EXPECT_EQ(counts.characters, CountChars(line.c_str())) << ::testing::PrintToString(line);
+    EXPECT_EQ(counts.blanks, PlainBlanks(line)) << ::testing::PrintToString(line);
+    std::size_t next = 0;
+    for (std::size_t position = 0; position < line.size(); ++position) {
+      ASSERT_EQ(starts.StartsAt(position), position == next) << position << " of " << ::testing::PrintToString(line);
+      if (position == next) next += sjis::IsLeadByte(static_cast<unsigned char>(line[position])) ? 2u : 1u;
+    }
+    EXPECT_EQ(starts.Word((line.size() + 63) / 64), 0u) << "the word after the last block";
+  }
+};
+
 TEST(LineCounts, Examples) {
   struct Case {
     std::string line;
@@ -57,21 +76,40 @@ TEST(LineCounts, Examples) {
   }
 }
 
-TEST(LineCounts, AgreesWithTheCharacterOperationsOnRandomLines) {
-  std::mt19937 random(20261209);
+std::string RandomLine(std::mt19937& random, std::size_t longest) {
   // Bytes that matter: blanks and their halves, lead bytes, ordinary bytes.
   const unsigned char interesting[] = {0x20, 0x81, 0x40, 0x82, 0xa0, 0x9f, 0xe0, 0xfc, 0x61, 0x0a, 0xdf};
-  for (int round = 0; round < 3000; ++round) {
-    const std::size_t length = std::uniform_int_distribution<std::size_t>(0, 300)(random);
-    std::string line;
-    for (std::size_t i = 0; i < length; ++i) {
-      const auto byte = random() % 2 == 0 ? interesting[random() % std::size(interesting)]
-                                          : static_cast<unsigned char>(1 + random() % 255);
-      line += static_cast<char>(byte);
-    }
-    ExpectAgreement(line);
+  const std::size_t length = std::uniform_int_distribution<std::size_t>(0, longest)(random);
+  std::string line;
+  for (std::size_t i = 0; i < length; ++i) {
+    const auto byte = random() % 2 == 0 ? interesting[random() % std::size(interesting)]
+                                        : static_cast<unsigned char>(1 + random() % 255);
+    line += static_cast<char>(byte);
   }
+  return line;
 }
+
+TEST(LineCounts, AgreesWithTheCharacterOperationsOnRandomLines) {
+  std::mt19937 random(20261209);
+  for (int round = 0; round < 3000; ++round) ExpectAgreement(RandomLine(random, 300));
+}
+
+TEST_P(LineStartsTest, AgreesWithTheCharacterOperations) {
+  ExpectAgreement("");
+  // Blanks and lead bytes on both sides of every block edge, and lines longer
+  // than the reader delivers.
+  for (const std::size_t before : {62u, 63u, 64u, 127u, 128u, 5200u}) {
+    for (const char* tail : {"\x81\x40", " \x81", "\x82\xa0 ", "\x88\x88\x88"}) {
+      ExpectAgreement(std::string(before, 'x') + tail);
+      ExpectAgreement(std::string(before, '\x88') + tail);
+    }
+  }
+  std::mt19937 random(20261210);
+  for (int round = 0; round < 2000; ++round) ExpectAgreement(RandomLine(random, round % 100 == 0 ? 6000 : 300));
+}
+
+INSTANTIATE_TEST_SUITE_P(Variants, LineStartsTest, ::testing::ValuesIn(kScanVariants),
+                         testing::VariantName);
 
 }  // namespace
 }  // namespace velto::measure

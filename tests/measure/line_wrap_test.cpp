@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "support/scan_variants.h"
 #include "support/wrap_reference.h"
 
 namespace velto::measure {
@@ -36,12 +37,13 @@ struct Rules {
 
 // Wraps with both the engine and the literal reference and checks that they
 // agree on the count, on where every display line begins, and that the
-// Walker's ranges tile the line.
+// Walker's ranges tile the line. The variant classifies the line's bytes.
 class Wrapping {
  public:
-  Wrapping(const Rules& rules, std::uint32_t line_length, std::uint32_t backoff_limit)
+  Wrapping(const Rules& rules, std::uint32_t line_length, std::uint32_t backoff_limit,
+           ScanVariant variant = BestScanVariant())
       : rules_(rules), no_top_(rules.no_top()), line_length_(line_length),
-        backoff_limit_(backoff_limit),
+        backoff_limit_(backoff_limit), variant_(variant),
         wrapper_(LineBreakRules{line_length, backoff_limit, rules_.no_top_no_hang,
                                 rules_.no_top_hang, rules_.no_end}) {}
 
@@ -54,10 +56,13 @@ class Wrapping {
         rules_.no_end.c_str(), &reference_starts);
     const std::int32_t count = wrapper_.CountDisplayLines(line);
     EXPECT_EQ(count, reference);
+    LineStarts line_starts;
+    line_starts.Scan(line, variant_);
+    EXPECT_EQ(wrapper_.CountDisplayLines(line, line_starts), reference) << "from a scan of the whole line";
 
     std::vector<std::string> lines;
     std::vector<std::size_t> starts;
-    LineWrapper::Walker walker(wrapper_, line);
+    LineWrapper::Walker walker(wrapper_, line, variant_);
     DisplayLine display;
     std::size_t expected_begin = 0;
     while (walker.Next(display)) {
@@ -83,6 +88,7 @@ class Wrapping {
   std::string no_top_;
   std::uint32_t line_length_;
   std::uint32_t backoff_limit_;
+  ScanVariant variant_;
   LineWrapper wrapper_;
 };
 
@@ -357,7 +363,9 @@ std::string RandomSet(std::mt19937& random, unsigned percent) {
   return set;
 }
 
-TEST(RandomLinesTest, EngineAgreesWithReference) {
+using RandomLinesTest = testing::ScanVariantTest;
+
+TEST_P(RandomLinesTest, EngineAgreesWithReference) {
   static constexpr std::uint32_t kLineLengths[] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10,
                                                    11, 33, 34, 100, 5000, 0xffffffffu};
   std::mt19937 random(20240601);
@@ -373,7 +381,7 @@ TEST(RandomLinesTest, EngineAgreesWithReference) {
       limit = Below(random, 2 * std::min(line_length, 200u) + 1);
     }
     const Rules rules{RandomSet(random, 30), RandomSet(random, 20), RandomSet(random, 30)};
-    const Wrapping wrapping(rules, line_length, limit);
+    const Wrapping wrapping(rules, line_length, limit, GetParam());
     const std::string line = RandomLine(random);
     wrapping.Lines(line);
     if (::testing::Test::HasFailure()) {
@@ -383,6 +391,9 @@ TEST(RandomLinesTest, EngineAgreesWithReference) {
     }
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(Variants, RandomLinesTest, ::testing::ValuesIn(kScanVariants),
+                         testing::VariantName);
 
 }  // namespace
 }  // namespace velto::measure
