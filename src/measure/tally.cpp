@@ -25,11 +25,6 @@ void Tally::AddDisplayLines(std::int64_t count) {
   section_lines_ += count;
 }
 
-void Tally::AddRuby(std::int64_t reading_characters) {
-  ++sums_.ruby_spans;
-  sums_.ruby_characters += reading_characters;
-}
-
 // The division is unsigned, as the page length is; without paging there are
 // no pages at all.
 std::int64_t Tally::PagesOf(std::int64_t lines) const {

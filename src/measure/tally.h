@@ -30,8 +30,11 @@ class Tally {
   std::int64_t AddCounted(LineCounts counts, bool line_end);
   void AddDisplayLines(std::int64_t count);
   // A ruby span, with the characters of its reading, which the counts leave
-  // out.
-  void AddRuby(std::int64_t reading_characters);
+  // out. Inline: a marked text may have a ruby span every few words.
+  void AddRuby(std::int64_t reading_characters) {
+    ++sums_.ruby_spans;
+    sums_.ruby_characters += reading_characters;
+  }
   // Ends the current page: the next display line begins a new one. A break
   // before any line of the section makes no empty page.
   void PageBreak();

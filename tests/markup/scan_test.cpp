@@ -46,15 +46,17 @@ TEST(CharacterClasses, AgreeWithUnicodeOnEveryCharacter) {
 // Random lines of bytes that favour lead bytes, the trigger bytes and the
 // second bytes that look like them.
 std::string RandomLine(std::mt19937& random) {
-  static constexpr unsigned char kBytes[] = {0x81, 0x62, 0x73, 0x6d, 0x69, '|', '(', '[', 0x88, 0x9f,
-                                             0xe0, 0x41, 0xa6, 'a', 0x5b, 0x7c};
+  static constexpr unsigned char kBytes[] = {0x81, 0x62, 0x73, 0x74, 0x6d, 0x69, '|', '(', '[', 0x88,
+                                             0x9f, 0xe0, 0x41, 0xa6, 'a',  0x5b, 0x7c};
   std::string line(std::uniform_int_distribution<std::size_t>(0, 200)(random), '\0');
   for (char& byte : line) byte = static_cast<char>(kBytes[random() % std::size(kBytes)]);
   return line;
 }
 
+// 《 ｜ | ［ [ as triggers, with 》.
+constexpr Triggers kTriggers{0x73, 0x62, '|', 0x6d, '[', 0x74};
+
 TEST(TriggerScanner, FindsWhatACharacterWalkFinds) {
-  constexpr Triggers kTriggers{{0x62, 0x73, 0x6d, 0x6d}, {'|', '['}};
   const auto is_trigger = [](std::string_view line, std::size_t at) {
     return IsAt(line, at, "\x81\x62") || IsAt(line, at, "\x81\x73") || IsAt(line, at, "\x81\x6d") ||
            line[at] == '|' || line[at] == '[';
@@ -74,33 +76,33 @@ TEST(TriggerScanner, FindsWhatACharacterWalkFinds) {
 }
 
 // The bits of a block read byte by byte, as the rules say.
-BlockMarks ExpectedMarks(const std::string& bytes, const Triggers& triggers) {
+BlockMarks ExpectedMarks(const std::string& bytes) {
   BlockMarks marks;
   for (std::size_t i = 0; i < 64; ++i) {
     const auto byte = static_cast<unsigned char>(bytes[i]);
     const auto next = static_cast<unsigned char>(bytes[i + 1]);
-    const auto is_any = [](unsigned char value, const auto& set) {
-      return std::find(set.begin(), set.end(), value) != set.end();
-    };
-    const bool trigger = (byte == 0x81 && is_any(next, triggers.second_bytes)) || is_any(byte, triggers.single_bytes);
-    const bool blank = byte == ' ' || (byte == 0x81 && next == 0x40);
+    const bool wide = byte == 0x81;
     marks.leads |= std::uint64_t{sjis::IsLeadByte(byte)} << i;
-    marks.triggers |= std::uint64_t{trigger} << i;
-    marks.blanks |= std::uint64_t{blank} << i;
+    const bool open = wide && next == 0x73;
+    const bool bar = (wide && next == 0x62) || byte == '|';
+    const bool other = (wide && next == 0x6d) || byte == '[';
+    marks.triggers |= std::uint64_t{open || bar || other} << i;
+    marks.others |= std::uint64_t{other} << i;
+    marks.closes |= std::uint64_t{wide && next == 0x74} << i;
+    marks.blanks |= std::uint64_t{byte == ' ' || (wide && next == 0x40)} << i;
   }
   return marks;
 }
 
 // Each way of reading a block that this build and processor have.
 TEST(ReadBlock, EveryWayAgreesWithReadingByteByByte) {
-  constexpr Triggers kTriggers{{0x62, 0x73, 0x6d, 0x69}, {'|', '['}};
   std::mt19937 random(29);
   for (int round = 0; round < 2000; ++round) {
     // 64 bytes and the one after them, often a blank's or a trigger's second byte.
     std::string bytes = RandomLine(random) + std::string(65, '\x81');
     bytes.resize(65);
     for (int i = 0; i < 8; ++i) bytes[random() % 65] = static_cast<char>(random() % 3 == 0 ? ' ' : 0x40);
-    const BlockMarks expected = ExpectedMarks(bytes, kTriggers);
+    const BlockMarks expected = ExpectedMarks(bytes);
     std::vector<BlockMarks> ways = {ReadBlock(bytes.data(), kTriggers), ReadBlockPortable(bytes.data(), kTriggers)};
 #if defined(VELTO_SCAN_AVX2)
     if (HasAvx2()) ways.push_back(ReadBlockAvx2(bytes.data(), kTriggers));
@@ -108,6 +110,8 @@ TEST(ReadBlock, EveryWayAgreesWithReadingByteByByte) {
     for (const BlockMarks& marks : ways) {
       ASSERT_EQ(marks.leads, expected.leads) << ::testing::PrintToString(bytes);
       ASSERT_EQ(marks.triggers, expected.triggers) << ::testing::PrintToString(bytes);
+      ASSERT_EQ(marks.others, expected.others) << ::testing::PrintToString(bytes);
+      ASSERT_EQ(marks.closes, expected.closes) << ::testing::PrintToString(bytes);
       ASSERT_EQ(marks.blanks, expected.blanks) << ::testing::PrintToString(bytes);
     }
   }
@@ -130,7 +134,6 @@ TEST(FindInLane, BothWaysAgreeWithReadingByteByByte) {
 // boundary to another, triggers, and the search for a character. Lines of up to
 // 200 bytes cross the blocks of the scan at every place.
 TEST(TriggerScanner, AnswersWhatACharacterWalkAnswers) {
-  constexpr Triggers kTriggers{{0x62, 0x73, 0x6d, 0x6d}, {'|', '['}};
   std::mt19937 random(37);
   for (int round = 0; round < 1500; ++round) {
     std::string line = RandomLine(random);
@@ -166,14 +169,19 @@ TEST(TriggerScanner, AnswersWhatACharacterWalkAnswers) {
     }
     ASSERT_EQ(scanner.Count().characters, CountCharactersAndBlanks(line).characters) << print;
     std::size_t next_trigger = line.size();
+    std::size_t next_close = line.size();
+    bool only_ruby = true;
     for (std::size_t i = boundaries.size(); i-- > 0;) {
       const std::size_t at = boundaries[i];
-      if (at < line.size() && (IsAt(line, at, "\x81\x62") || IsAt(line, at, "\x81\x73") ||
-                               IsAt(line, at, "\x81\x6d") || line[at] == '|' || line[at] == '[')) {
-        next_trigger = at;
-      }
+      const bool ruby = IsAt(line, at, "\x81\x62") || IsAt(line, at, "\x81\x73") || (at < line.size() && line[at] == '|');
+      const bool other = IsAt(line, at, "\x81\x6d") || (at < line.size() && line[at] == '[');
+      if (ruby || other) next_trigger = at;
+      if (IsAt(line, at, "\x81\x74")) next_close = at;
+      only_ruby = only_ruby && !other;
       ASSERT_EQ(scanner.Next(at), next_trigger) << print << " from " << at;
+      ASSERT_EQ(scanner.NextClose(at), next_close) << print << " from " << at;
     }
+    ASSERT_EQ(scanner.OnlyRuby(), only_ruby) << print;
     std::size_t expected_close = kNotFound;
     for (std::size_t i = 0; i + 1 < boundaries.size() && expected_close == kNotFound; ++i) {
       if (boundaries[i] >= from && IsAt(line, boundaries[i], "\x81\x73")) expected_close = boundaries[i];

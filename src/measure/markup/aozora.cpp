@@ -8,13 +8,15 @@
 
 #include "measure/markup/line_filter.h"
 #include "measure/markup/ruby_base.h"
+#include "measure/markup/ruby_line.h"
 #include "measure/markup/scan.h"
 
 namespace velto::measure::markup {
 namespace {
 
-// ｜ 《 ［ begin every piece of this notation; a ※ matters only before ［.
-constexpr Triggers kAozoraTriggers{{0x62, 0x73, 0x6d, 0x6d}, {}};
+// ｜ 《 ［ begin every piece of this notation (with 》 for ruby); a ※ matters
+// only before ［.
+constexpr Triggers kAozoraTriggers{0x73, 0x62, 0, 0x6d, 0, 0x74};
 
 // 改ページ, 改丁, 改見開き, 改段: each ends the page.
 constexpr std::array<std::string_view, 4> kPageCommands = {
@@ -87,6 +89,8 @@ class AozoraFilter final : public LineFilter {
   };
 
   void Rebuild(const TriggerScanner& scanner, BaseText& base) override {
+    if (ReadRubyLine(scanner, {.escapes_and_emphasis = false}, base)) return;
+    base.Clear(scanner);
     Line line(scanner, base);
     ReadTriggers(scanner, 0, line.text.size(), base, [&](std::size_t plain_from, std::size_t at) {
       line.plain_from = plain_from;

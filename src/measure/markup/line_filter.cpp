@@ -9,7 +9,7 @@ namespace velto::measure::markup {
 
 void BaseText::Clear(const TriggerScanner& source) {
   source_ = &source;
-  if (buffer_.size() < source.line().size() + kChunk) buffer_.resize(source.line().size() + kChunk);
+  if (buffer_.size() < source.line().size() + kCopyChunk) buffer_.resize(source.line().size() + kCopyChunk);
   size_ = 0;
   ruby_.clear();
   cuts_.clear();
@@ -24,7 +24,7 @@ void BaseText::Clear(const TriggerScanner& source) {
 
 void BaseText::Insert(std::size_t at, std::size_t begin, std::size_t end) {
   const std::size_t count = end - begin;
-  if (size_ + count + kChunk > buffer_.size()) buffer_.resize(size_ + count + kChunk);
+  Reserve(count);
   std::memmove(buffer_.data() + at + count, buffer_.data() + at, size_ - at);
   std::memcpy(buffer_.data() + at, source_->line().data() + begin, count);
   size_ += count;
@@ -77,13 +77,20 @@ void LineFilter::HandOnPiece(const BaseText::Cut& begin, const BaseText::Cut& en
   const std::string_view piece = base_.text().substr(begin.at, end.at - begin.at);
   const bool only_line_end = piece.empty() || piece == "\n";
   if (only_line_end && base_.left_out_) return;
-  // Ruby never crosses a cut: each command closes the bases before it.
+  // Ruby never crosses a cut: each command closes the bases before it, and
+  // the last piece holds the rest. Most lines are one piece.
   const std::size_t first_ruby = next_ruby;
   std::vector<RubySpan>& ruby = base_.ruby_;
-  while (next_ruby < ruby.size() && ruby[next_ruby].end <= end.at) {
-    ruby[next_ruby].begin -= begin.at;
-    ruby[next_ruby].end -= begin.at;
-    ++next_ruby;
+  if (end.at == base_.size()) {
+    next_ruby = ruby.size();
+  } else {
+    while (next_ruby < ruby.size() && ruby[next_ruby].end <= end.at) ++next_ruby;
+  }
+  if (begin.at != 0) {
+    for (std::size_t i = first_ruby; i < next_ruby; ++i) {
+      ruby[i].begin -= begin.at;
+      ruby[i].end -= begin.at;
+    }
   }
   const LineCounts counts = base_.counted_ ? end.before - begin.before : CountCharactersAndBlanks(piece);
   Deliver({piece, std::span<const RubySpan>(ruby).subspan(first_ruby, next_ruby - first_ruby), counts}, sink);

@@ -17,6 +17,19 @@
 
 namespace velto::measure::markup {
 
+// Most parts of a line that a filter copies are a few dozen bytes: they are
+// copied kCopyChunk bytes at a time where the source has that many more,
+// into a buffer with room for the bytes copied beyond the part. readable:
+// how many bytes from `from` on belong to the source.
+inline constexpr std::size_t kCopyChunk = 64;
+inline void CopyPart(char* to, const char* from, std::size_t count, std::size_t readable) {
+  if (readable < count + kCopyChunk) {
+    std::memcpy(to, from, count);
+    return;
+  }
+  for (std::size_t done = 0; done < count; done += kCopyChunk) std::memcpy(to + done, from + done, kCopyChunk);
+}
+
 // The base text of one source line with its ruby, and the places where a
 // command divides it into separate lines or ends the page. Every byte of the
 // text is a part of the source line, appended in order, so the text is
@@ -40,6 +53,7 @@ class BaseText {
   // Pass has counted it.
   void Append(std::size_t begin, std::size_t end) {
     if (begin != counted_to_) LeaveOutGap(begin);
+    Reserve(end - begin);
     Copy(begin, end);
     if (!source_->IsBoundary(end)) counted_ = false;
     part_begin_ = begin;
@@ -54,6 +68,17 @@ class BaseText {
     if (begin != counted_to_) return;
     left_out_counts_ += counts;
     counted_to_ = end;
+  }
+  // A line that nothing but ruby marks up (RubyLineReader) is written
+  // straight into the buffer, without the counting of the parts above:
+  // Kept() is where the text begins, with room for the line and kCopyChunk
+  // bytes more, and EndKept ends the text at size, with the counts of all
+  // that was left out of the line.
+  char* Kept() { return buffer_.data(); }
+  void EndKept(std::size_t size, LineCounts left_out) {
+    size_ = size;
+    counted_to_ = source_->line().size();
+    left_out_counts_ = left_out;
   }
   // Puts the bytes of the source line from begin to end, which lie before
   // the last part appended, into the text at at, a boundary between its
@@ -88,11 +113,10 @@ class BaseText {
     return start;
   }
 
-  // A ruby reading, the source line from reading_begin to reading_end, of
-  // so many characters, over the text from begin to the end so far.
-  void AddRuby(std::size_t begin, std::size_t reading_begin, std::size_t reading_end, std::uint32_t characters) {
-    const std::string_view reading(source_->line().data() + reading_begin, reading_end - reading_begin);
-    ruby_.push_back({begin, size_, reading, characters});
+  // A ruby reading (of the source line) of so many characters, over the
+  // text from begin to end.
+  void AddRuby(std::size_t begin, std::size_t end, std::string_view reading, std::uint32_t characters) {
+    ruby_.push_back({begin, end, reading, characters});
   }
   // Something of the source line is left out of the text.
   void LeaveOut() { left_out_ = true; }
@@ -107,21 +131,13 @@ class BaseText {
     LineCounts before;  // of the text before the cut
   };
 
-  // Most parts are a few dozen bytes: they are copied sixteen bytes at a
-  // time where the line goes on for sixteen more (the buffer has room for
-  // the bytes copied beyond the text).
-  static constexpr std::size_t kChunk = 16;
+  void Reserve(std::size_t count) {
+    if (size_ + count + kCopyChunk > buffer_.size()) buffer_.resize(size_ + count + kCopyChunk);
+  }
   void Copy(std::size_t begin, std::size_t end) {
-    const std::size_t count = end - begin;
-    if (size_ + count + kChunk > buffer_.size()) buffer_.resize(size_ + count + kChunk);
-    const char* from = source_->line().data() + begin;
-    char* to = buffer_.data() + size_;
-    size_ += count;
-    if (end + kChunk > source_->line().size()) {
-      std::memcpy(to, from, count);
-      return;
-    }
-    for (std::size_t done = 0; done < count; done += kChunk) std::memcpy(to + done, from + done, kChunk);
+    const std::string_view line = source_->line();
+    CopyPart(buffer_.data() + size_, line.data() + begin, end - begin, line.size() - begin);
+    size_ += end - begin;
   }
 
   // Parts come in the order of the source line, so the text is the line up

@@ -10,7 +10,7 @@
 namespace velto::measure::markup {
 namespace {
 
-constexpr Triggers kPixivTriggers{{}, {'['}};
+constexpr Triggers kPixivTriggers{0, 0, 0, 0, '[', 0};
 
 constexpr std::string_view kRubyTag = "[[rb:";
 constexpr std::string_view kNewPage = "[newpage]";
@@ -109,7 +109,8 @@ class PixivFilter final : public LineFilter {
     if (base.begin == base.end || reading.begin == reading.end) return kNotFound;
     const std::size_t begin = line.base.size();
     line.base.Append(base.begin, base.end);
-    line.base.AddRuby(begin, reading.begin, reading.end, ReadingCharacters(line.scanner, reading));
+    line.base.AddRuby(begin, line.base.size(), line.text.substr(reading.begin, reading.end - reading.begin),
+                      ReadingCharacters(line.scanner, reading));
     line.base.LeaveOut();
     return close + 2;
   }

@@ -60,7 +60,8 @@ class RubyBases {
     }
     bar_ = kNotFound;
     const LineCounts reading = base_.source().Count(reading_begin, reading_end);
-    base_.AddRuby(begin, reading_begin, reading_end, reading.characters);
+    base_.AddRuby(begin, base_.size(), base_.source().line().substr(reading_begin, reading_end - reading_begin),
+                  reading.characters);
     base_.Pass(open, after, reading + kBrackets);
     base_.LeaveOut();
     Close();

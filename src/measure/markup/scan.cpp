@@ -43,36 +43,50 @@ constexpr CodeRange kKanaRanges[] = {
     {0x815B, 0x815B},  // ー
     {0x8152, 0x8155},  // ヽ ヾ ゝ ゞ
 };
+constexpr std::array<std::uint64_t, 60 * kKanjiRowWords> MakeKanjiBits() {
+  std::array<std::uint64_t, 60 * kKanjiRowWords> bits{};
+  for (const CodeRange& range : kKanjiRanges) {
+    for (unsigned code = range.first; code <= range.last; ++code) {
+      // A range may span the single bytes between the two blocks of lead bytes.
+      if (!sjis::IsLeadByte(static_cast<unsigned char>(code >> 8)) || !IsSecondByte(static_cast<unsigned char>(code & 0xFFu))) {
+        continue;
+      }
+      const unsigned bit = KanjiBit(code >> 8, code & 0xFFu);
+      bits[bit / 64u] |= std::uint64_t{1} << (bit % 64u);
+    }
+  }
+  return bits;
+}
+
 // Half-width katakana are single bytes.
 constexpr unsigned char kHalfKanaFirst = 0xA6;
 constexpr unsigned char kHalfKanaLast = 0xDF;
-
-bool IsAnyOf(unsigned char byte, std::span<const unsigned char> set) {
-  for (const unsigned char member : set) {
-    if (byte == member) return true;
-  }
-  return false;
-}
 
 #if defined(VELTO_CHAR_STARTS_SSE2)
 __m128i Each(unsigned char byte) { return _mm_set1_epi8(static_cast<char>(byte)); }
 
 std::uint32_t Bits(__m128i mask) { return static_cast<std::uint16_t>(_mm_movemask_epi8(mask)); }
 
+// Where a two-byte mark with the second byte second begins: a 0x81 (wide)
+// before it (next).
+__m128i WideWith(__m128i wide, __m128i next, __m128i second) {
+  return _mm_and_si128(wide, _mm_cmpeq_epi8(next, second));
+}
+
 // The bytes a block is compared with, each sixteen times, made once for
 // all blocks of a line.
 struct TriggerPatterns {
   explicit TriggerPatterns(const Triggers& triggers)
-      : second0(Each(triggers.second_bytes[0])),
-        second1(Each(triggers.second_bytes[1])),
-        second2(Each(triggers.second_bytes[2])),
-        second3(Each(triggers.second_bytes[3])),
-        single0(Each(triggers.single_bytes[0])),
-        single1(Each(triggers.single_bytes[1])) {}
+      : open_second(Each(triggers.open_second)),
+        bar_second(Each(triggers.bar_second)),
+        bar_single(Each(triggers.bar_single)),
+        other_second(Each(triggers.other_second)),
+        other_single(Each(triggers.other_single)),
+        close_second(Each(triggers.close_second)) {}
   __m128i wide_lead = Each(kWideLead);
   __m128i space = Each(kSpace);
   __m128i ideographic_second = Each(kIdeographicSecond);
-  __m128i second0, second1, second2, second3, single0, single1;
+  __m128i open_second, bar_second, bar_single, other_second, other_single, close_second;
 };
 
 // Sixteen bytes and the sixteen after each at a time.
@@ -84,15 +98,15 @@ BlockMarks ReadBlockWith(const char* bytes, const TriggerPatterns& with) {
     std::memcpy(&here, bytes + 16 * i, sizeof here);
     std::memcpy(&next, bytes + 16 * i + 1, sizeof next);
     const __m128i wide = _mm_cmpeq_epi8(here, with.wide_lead);
-    const __m128i any_second =
-        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(next, with.second0), _mm_cmpeq_epi8(next, with.second1)),
-                     _mm_or_si128(_mm_cmpeq_epi8(next, with.second2), _mm_cmpeq_epi8(next, with.second3)));
-    const __m128i single = _mm_or_si128(_mm_cmpeq_epi8(here, with.single0), _mm_cmpeq_epi8(here, with.single1));
-    const __m128i blank = _mm_or_si128(_mm_cmpeq_epi8(here, with.space),
-                                       _mm_and_si128(wide, _mm_cmpeq_epi8(next, with.ideographic_second)));
+    const __m128i bar = _mm_or_si128(WideWith(wide, next, with.bar_second), _mm_cmpeq_epi8(here, with.bar_single));
+    const __m128i other = _mm_or_si128(WideWith(wide, next, with.other_second), _mm_cmpeq_epi8(here, with.other_single));
+    const __m128i blank = _mm_or_si128(_mm_cmpeq_epi8(here, with.space), WideWith(wide, next, with.ideographic_second));
+    const __m128i trigger = _mm_or_si128(_mm_or_si128(WideWith(wide, next, with.open_second), bar), other);
     const unsigned shift = 16 * i;
     marks.leads |= std::uint64_t{Bits(char_starts::LeadBytes(here))} << shift;
-    marks.triggers |= std::uint64_t{Bits(_mm_or_si128(_mm_and_si128(wide, any_second), single))} << shift;
+    marks.triggers |= std::uint64_t{Bits(trigger)} << shift;
+    marks.others |= std::uint64_t{Bits(other)} << shift;
+    marks.closes |= std::uint64_t{Bits(WideWith(wide, next, with.close_second))} << shift;
     marks.blanks |= std::uint64_t{Bits(blank)} << shift;
   }
   return marks;
@@ -105,12 +119,12 @@ BlockMarks ReadBlockWith(const char* bytes, const TriggerPatterns& with) {
 // The bytes a block is compared with, each 32 times.
 struct WideTriggerPatterns {
   VELTO_TARGET_AVX2 explicit WideTriggerPatterns(const Triggers& triggers)
-      : second0(_mm256_set1_epi8(static_cast<char>(triggers.second_bytes[0]))),
-        second1(_mm256_set1_epi8(static_cast<char>(triggers.second_bytes[1]))),
-        second2(_mm256_set1_epi8(static_cast<char>(triggers.second_bytes[2]))),
-        second3(_mm256_set1_epi8(static_cast<char>(triggers.second_bytes[3]))),
-        single0(_mm256_set1_epi8(static_cast<char>(triggers.single_bytes[0]))),
-        single1(_mm256_set1_epi8(static_cast<char>(triggers.single_bytes[1]))),
+      : open_second(_mm256_set1_epi8(static_cast<char>(triggers.open_second))),
+        bar_second(_mm256_set1_epi8(static_cast<char>(triggers.bar_second))),
+        bar_single(_mm256_set1_epi8(static_cast<char>(triggers.bar_single))),
+        other_second(_mm256_set1_epi8(static_cast<char>(triggers.other_second))),
+        other_single(_mm256_set1_epi8(static_cast<char>(triggers.other_single))),
+        close_second(_mm256_set1_epi8(static_cast<char>(triggers.close_second))),
         wide_lead(_mm256_set1_epi8(static_cast<char>(kWideLead))),
         space(_mm256_set1_epi8(static_cast<char>(kSpace))),
         ideographic_second(_mm256_set1_epi8(static_cast<char>(kIdeographicSecond))),
@@ -118,11 +132,15 @@ struct WideTriggerPatterns {
         first_span(_mm256_set1_epi8(static_cast<char>(sjis::kFirstLeadHigh - sjis::kFirstLeadLow))),
         second_low(_mm256_set1_epi8(static_cast<char>(sjis::kSecondLeadLow))),
         second_span(_mm256_set1_epi8(static_cast<char>(sjis::kSecondLeadHigh - sjis::kSecondLeadLow))) {}
-  __m256i second0, second1, second2, second3, single0, single1;
+  __m256i open_second, bar_second, bar_single, other_second, other_single, close_second;
   __m256i wide_lead, space, ideographic_second;
   // The lead-byte ranges, tested as char_starts::LeadBytes tests them.
   __m256i first_low, first_span, second_low, second_span;
 };
+
+VELTO_TARGET_AVX2 __m256i WideWith(__m256i wide, __m256i next, __m256i second) {
+  return _mm256_and_si256(wide, _mm256_cmpeq_epi8(next, second));
+}
 
 VELTO_TARGET_AVX2 std::uint64_t WideBits(__m256i mask, unsigned half) {
   return std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(mask))} << (32 * half);
@@ -137,18 +155,17 @@ VELTO_TARGET_AVX2 BlockMarks ReadBlockWideWith(const char* bytes, const WideTrig
     std::memcpy(&here, bytes + 32 * half, sizeof here);
     std::memcpy(&next, bytes + 32 * half + 1, sizeof next);
     const __m256i wide = _mm256_cmpeq_epi8(here, with.wide_lead);
-    const __m256i any_second =
-        _mm256_or_si256(_mm256_or_si256(_mm256_cmpeq_epi8(next, with.second0), _mm256_cmpeq_epi8(next, with.second1)),
-                        _mm256_or_si256(_mm256_cmpeq_epi8(next, with.second2), _mm256_cmpeq_epi8(next, with.second3)));
-    const __m256i single =
-        _mm256_or_si256(_mm256_cmpeq_epi8(here, with.single0), _mm256_cmpeq_epi8(here, with.single1));
-    const __m256i blank = _mm256_or_si256(_mm256_cmpeq_epi8(here, with.space),
-                                          _mm256_and_si256(wide, _mm256_cmpeq_epi8(next, with.ideographic_second)));
+    const __m256i bar = _mm256_or_si256(WideWith(wide, next, with.bar_second), _mm256_cmpeq_epi8(here, with.bar_single));
+    const __m256i other = _mm256_or_si256(WideWith(wide, next, with.other_second), _mm256_cmpeq_epi8(here, with.other_single));
+    const __m256i blank = _mm256_or_si256(_mm256_cmpeq_epi8(here, with.space), WideWith(wide, next, with.ideographic_second));
     const __m256i above_first = _mm256_subs_epu8(_mm256_sub_epi8(here, with.first_low), with.first_span);
     const __m256i above_second = _mm256_subs_epu8(_mm256_sub_epi8(here, with.second_low), with.second_span);
     const __m256i leads = _mm256_cmpeq_epi8(_mm256_min_epu8(above_first, above_second), _mm256_setzero_si256());
+    const __m256i trigger = _mm256_or_si256(_mm256_or_si256(WideWith(wide, next, with.open_second), bar), other);
     marks.leads |= WideBits(leads, half);
-    marks.triggers |= WideBits(_mm256_or_si256(_mm256_and_si256(wide, any_second), single), half);
+    marks.triggers |= WideBits(trigger, half);
+    marks.others |= WideBits(other, half);
+    marks.closes |= WideBits(WideWith(wide, next, with.close_second), half);
     marks.blanks |= WideBits(blank, half);
   }
   return marks;
@@ -159,11 +176,12 @@ struct WideReader {
   VELTO_TARGET_AVX2 BlockMarks operator()(const char* bytes) const { return ReadBlockWideWith(bytes, patterns); }
   const WideTriggerPatterns& patterns;
 };
+
 #endif
 
 }  // namespace
 
-bool IsKanjiOutsideFullRows(unsigned code) { return InRanges(code, kKanjiRanges); }
+constinit const std::array<std::uint64_t, 60 * kKanjiRowWords> kKanjiBits = MakeKanjiBits();
 
 bool IsKana(std::string_view text, std::size_t position) {
   const auto byte = static_cast<unsigned char>(text[position]);
@@ -190,10 +208,13 @@ BlockMarks ReadBlockPortable(const char* bytes, const Triggers& triggers) {
   for (std::size_t i = 0; i < kBlockBytes; ++i) {
     const auto byte = static_cast<unsigned char>(bytes[i]);
     const auto next = static_cast<unsigned char>(bytes[i + 1]);
-    const bool wide = byte == kWideLead && IsAnyOf(next, triggers.second_bytes);
-    const bool blank = byte == kSpace || (byte == kWideLead && next == kIdeographicSecond);
-    marks.triggers |= std::uint64_t{wide || IsAnyOf(byte, triggers.single_bytes)} << i;
-    marks.blanks |= std::uint64_t{blank} << i;
+    const auto wide_with = [&](unsigned char second) { return byte == kWideLead && next == second; };
+    const bool bar = wide_with(triggers.bar_second) || byte == triggers.bar_single;
+    const bool other = wide_with(triggers.other_second) || byte == triggers.other_single;
+    marks.triggers |= std::uint64_t{wide_with(triggers.open_second) || bar || other} << i;
+    marks.others |= std::uint64_t{other} << i;
+    marks.closes |= std::uint64_t{wide_with(triggers.close_second)} << i;
+    marks.blanks |= std::uint64_t{byte == kSpace || wide_with(kIdeographicSecond)} << i;
   }
   return marks;
 }
@@ -238,7 +259,10 @@ void TriggerScanner::ScanNarrow(std::string_view line) {
 void TriggerScanner::Prepare(std::string_view line) {
   line_ = line;
   const std::size_t size = line.size();
-  blocks_.resize(size / kBlockBytes + 1);
+  storage_.resize(size / kBlockBytes + 2);
+  storage_.back() = {};
+  blocks_ = storage_.data();
+  size_ = size;
   // The block at in_place_ (if the line reaches into it) is read from a
   // copy padded with zeros, which match no trigger and no blank.
   in_place_ = size > kBlockBytes ? (size - kBlockBytes - 1) / kBlockBytes + 1 : 0;
@@ -258,6 +282,7 @@ template <typename Read>
   // block before.
   std::uint64_t carry = 0;
   LineCounts counts;
+  std::uint64_t others = 0;  // triggers other than ruby's
   // The blocks that hold bytes of the line.
   const std::size_t filled = (size + kBlockBytes - 1) / kBlockBytes;
   for (std::size_t block = 0; block < filled; ++block) {
@@ -270,13 +295,15 @@ template <typename Read>
       starts &= BitsBetween(0, available) & ~(marks.leads & (std::uint64_t{1} << (available - 1)));
     }
     const std::uint64_t blanks = marks.blanks & starts;
-    blocks_[block] = {starts, marks.triggers & starts, blanks, counts};
+    others |= marks.others & starts;
+    storage_[block] = {starts, marks.triggers & starts, marks.closes & starts, blanks, counts};
     counts.characters += CountBits(starts);
     counts.blanks += CountBits(blanks);
   }
   // The block past the end of a line that fills its last block.
-  if (filled < blocks_.size()) blocks_[filled] = {0, 0, 0, counts};
-  blocks_[size / kBlockBytes].starts |= std::uint64_t{1} << (size % kBlockBytes);
+  if (filled < storage_.size()) storage_[filled] = {0, 0, 0, 0, counts};
+  only_ruby_ = others == 0;
+  storage_[size / kBlockBytes].starts |= std::uint64_t{1} << (size % kBlockBytes);
 }
 
 void TriggerScanner::ScanSse2() {

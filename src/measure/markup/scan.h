@@ -53,24 +53,34 @@ constexpr bool IsSecondByte(unsigned char second) {
   return second >= 0x40 && second <= 0xFC && second != 0x7F;
 }
 
-// Kanji outside the lead bytes that hold nothing else (see IsKanji).
-bool IsKanjiOutsideFullRows(unsigned code);
-
 // Kanji as the notations read them for a ruby base: the ideographs of code
 // page 932 (both levels and both extension blocks) and the four marks that
 // writers set among kanji: 々 〆 〇 and the counter ヶ (with 仝, which is an
 // ideograph placed among the symbols). A ruby base is read backwards one
-// character at a time, so the common case is decided inline: the lead
-// bytes 0x89-0x97, 0x99-0x9F and 0xE0-0xE9 begin nothing but kanji.
+// character at a time, so each is one bit of a table: the 60 lead bytes in
+// order (0x81-0x9F, then 0xE0-0xFC), each a row of four words for the 256
+// second bytes. A second byte that code page 932 does not use is no kanji.
+inline constexpr std::size_t kKanjiRowWords = 4;
+extern const std::array<std::uint64_t, 60 * kKanjiRowWords> kKanjiBits;
+
+// The place of the bit of the two-byte character lead, second in
+// kKanjiBits; lead is a lead byte.
+constexpr unsigned KanjiBit(unsigned lead, unsigned second) {
+  const unsigned row = lead >= sjis::kSecondLeadLow ? lead - sjis::kSecondLeadLow + 31u : lead - sjis::kFirstLeadLow;
+  return row * 256u + second;
+}
+
+// Whether the two-byte character lead, second is kanji; lead is a lead byte.
+inline bool IsKanjiCode(unsigned char lead, unsigned char second) {
+  const unsigned bit = KanjiBit(lead, second);
+  return ((kKanjiBits[bit / 64u] >> (bit % 64u)) & 1u) != 0;
+}
+
+// The same for the character that begins at position in text.
 inline bool IsKanji(std::string_view text, std::size_t position) {
   if (position + 1 >= text.size()) return false;
   const auto lead = static_cast<unsigned char>(text[position]);
-  const auto second = static_cast<unsigned char>(text[position + 1]);
-  if (!sjis::IsLeadByte(lead) || !IsSecondByte(second)) return false;
-  if ((lead >= 0x89 && lead <= 0x97) || (lead >= 0x99 && lead <= 0x9F) || (lead >= 0xE0 && lead <= 0xE9)) {
-    return true;
-  }
-  return IsKanjiOutsideFullRows((unsigned{lead} << 8) | second);
+  return sjis::IsLeadByte(lead) && IsKanjiCode(lead, static_cast<unsigned char>(text[position + 1]));
 }
 
 // Kana: hiragana, katakana (full and half width), the long vowel mark and
@@ -104,21 +114,30 @@ struct KanaRun {
 };
 KanaRun ReadKana(std::string_view text, std::size_t limit);
 
-// The characters that may begin a piece of markup: two-byte characters with
-// the lead byte 0x81 (given by their second bytes) and single bytes. Unused
-// places repeat a byte in use, or hold 0, a byte no source line holds.
+// The characters that may begin a piece of markup, and the bracket that
+// closes a reading. The marks of ruby are found apart from the notation's
+// other triggers, so that a line of ruby and nothing else is read from them
+// alone. A two-byte mark has the lead byte 0x81 and is given by its second
+// byte. A notation without a mark leaves it 0, a byte no source line holds.
 struct Triggers {
-  std::array<unsigned char, 4> second_bytes{};
-  std::array<unsigned char, 2> single_bytes{};
+  unsigned char open_second = 0;   // opens a reading: 《
+  unsigned char bar_second = 0;    // marks where a base begins: ｜
+  unsigned char bar_single = 0;    // the same: |
+  unsigned char other_second = 0;  // begins other markup
+  unsigned char other_single = 0;  // the same
+  unsigned char close_second = 0;  // closes a reading (no trigger): 》
 };
 
 // What one 64-byte block holds, one bit per byte: lead-byte values, the
-// bytes of a trigger (a 0x81 before one of the second bytes, or a single
-// byte), and the bytes of a blank (a space, or 0x81 before 0x40). Whether a
-// byte begins a character is left to the reader of the whole line.
+// bytes of a trigger and of one that is not ruby's (a 0x81 before the
+// second byte of a mark, or its single byte), of a closing bracket, and of a
+// blank (a space, or 0x81 before 0x40). Whether a byte begins a character
+// is left to the reader of the whole line.
 struct BlockMarks {
   std::uint64_t leads = 0;
   std::uint64_t triggers = 0;
+  std::uint64_t others = 0;
+  std::uint64_t closes = 0;
   std::uint64_t blanks = 0;
 };
 
@@ -169,18 +188,154 @@ inline std::uint32_t FindInLane(const char* bytes, std::string_view c) {
 #endif
 }
 
-// One source line read once, 64 bytes at a time, for everything a filter
-// asks of it: where characters begin, where the triggers of its notation
-// stand, and how many characters and blanks any part of it holds. A filter
-// then goes from trigger to trigger by bit searches, and the counts of the
-// text it keeps come from bit counts instead of a second reading.
+// What the scan of a line found in one block of 64 bytes, one bit per
+// byte. 64 bytes itself, so that a block is found by a shift and fills one
+// cache line.
+struct alignas(64) ScannedBlock {
+  // Counted characters begin here; so does the end of the line, a place
+  // that no count reaches (they count the bits before a place).
+  std::uint64_t starts = 0;
+  std::uint64_t triggers = 0;  // triggers begin here
+  std::uint64_t closes = 0;    // closing brackets of ruby begin here
+  std::uint64_t blanks = 0;    // blanks begin here
+  LineCounts before;           // in the blocks before this one
+};
+static_assert(sizeof(ScannedBlock) == 64);
+
+// What a filter asks of a scanned line: where characters begin, where the
+// triggers of its notation and the marks of ruby stand, and how many
+// characters and blanks any part of it holds. A filter goes from trigger to
+// trigger by bit searches, and the counts of the text it keeps come from
+// bit counts instead of a second reading.
 //
 // The characters are those of the line as a whole, as the count reads
 // them: a lead byte and the byte after it are one character, and a lead
 // byte that the end of the line cuts off is none. Every position a filter
 // reaches is a character start of the line, so these are also the
 // characters a walk from such a position reads.
-class TriggerScanner {
+//
+// A copy is a pointer to the blocks and two sizes, made by the scanner
+// (TriggerScanner::marks): a loop that writes text keeps it in registers,
+// where the members of the scanner would be read again after every byte
+// written, since the bytes might be any of them.
+class LineMarks {
+ public:
+  // The size of the line.
+  std::size_t size() const { return size_; }
+
+  // The first trigger at or after from (a character start, or the end of
+  // the line); the line's size when there is none.
+  std::size_t Next(std::size_t from) const { return NextMarked<&ScannedBlock::triggers>(from); }
+  // The first closing bracket of ruby at or after from (a character start,
+  // or the end of the line); the line's size when there is none.
+  std::size_t NextClose(std::size_t from) const { return NextMarked<&ScannedBlock::closes>(from); }
+  // Whether every trigger of the line is an opening bracket or a bar of
+  // ruby.
+  bool OnlyRuby() const { return only_ruby_; }
+
+  // Whether a character of the line begins at position, or position is the
+  // end of the line.
+  bool IsBoundary(std::size_t position) const {
+    return ((blocks_[position / kBlockBytes].starts >> (position % kBlockBytes)) & 1u) != 0;
+  }
+
+  // The characters and blanks from begin to end, both boundaries.
+  LineCounts Count(std::size_t begin, std::size_t end) const {
+    const ScannedBlock& first = blocks_[begin / kBlockBytes];
+    if (begin / kBlockBytes == end / kBlockBytes) {
+      // Within one block, one mask of the bytes between.
+      const std::uint64_t between = BitsBetween(begin % kBlockBytes, end % kBlockBytes);
+      return {CountStarts(first.starts, begin, end), CountRareBits(first.blanks & between)};
+    }
+    // The blocks from begin's to end's, less what lies before begin in the
+    // first, and what lies before end in the last. Blanks are counted from
+    // the block after begin's, so that only the blanks from begin to end
+    // are counted bit by bit, which markup mostly lacks.
+    const ScannedBlock& last = blocks_[end / kBlockBytes];
+    const std::uint64_t before_begin = BitsBetween(0, begin % kBlockBytes);
+    const std::uint64_t before_end = BitsBetween(0, end % kBlockBytes);
+    return {last.before.characters - first.before.characters - CountBits(first.starts & before_begin) +
+                CountBits(last.starts & before_end),
+            last.before.blanks - (&first)[1].before.blanks + CountRareBits(first.blanks & ~before_begin) +
+                CountRareBits(last.blanks & before_end)};
+  }
+  // Only the characters.
+  std::uint32_t Characters(std::size_t begin, std::size_t end) const {
+    if (begin / kBlockBytes != end / kBlockBytes) return Count(begin, end).characters;
+    return CountStarts(blocks_[begin / kBlockBytes].starts, begin, end);
+  }
+  // Those before position, a boundary.
+  LineCounts Before(std::size_t position) const {
+    const ScannedBlock& block = blocks_[position / kBlockBytes];
+    const std::uint64_t below = BitsBetween(0, position % kBlockBytes);
+    return {block.before.characters + CountBits(block.starts & below),
+            block.before.blanks + CountBits(block.blanks & below)};
+  }
+  // Those of the whole line.
+  LineCounts Count() const { return Before(size_); }
+
+ protected:
+  static constexpr std::size_t kBlockBytes = char_starts::kBlockBytes;
+
+  // The number of set bits; the x86-64 baseline has no instruction for it.
+  static unsigned CountBits(std::uint64_t bits) { return char_starts::BitRanks(bits).Count(); }
+  // The same for bits that are mostly none, such as blanks in markup.
+  static unsigned CountRareBits(std::uint64_t bits) { return bits == 0 ? 0 : CountBits(bits); }
+  // The bits of a block from position begin up to end (0 to 64).
+  static std::uint64_t BitsBetween(std::size_t begin, std::size_t end) {
+    const std::uint64_t below_end = end == kBlockBytes ? ~std::uint64_t{0} : (std::uint64_t{1} << end) - 1;
+    return below_end & (~std::uint64_t{0} << begin);
+  }
+
+  // One block for each 64 bytes and one more, so that the end of the line
+  // lies inside a block, and one after them that holds nothing.
+  const ScannedBlock* blocks_ = nullptr;
+  std::size_t size_ = 0;
+  bool only_ruby_ = true;
+
+ private:
+  // The first place at or after from whose bit of kKind is set; the line's
+  // size when there is none. Marks are mostly close together, so the block
+  // of from and the one after it are read at once, without a branch on
+  // which of them holds the place (that branch would go either way as
+  // often as not, and the processor would mostly guess it wrong).
+  template <std::uint64_t ScannedBlock::*kKind>
+  std::size_t NextMarked(std::size_t from) const {
+    std::size_t block = from / kBlockBytes;
+    std::uint64_t here = blocks_[block].*kKind & (~std::uint64_t{0} << (from % kBlockBytes));
+    for (;;) {
+      const std::uint64_t next = blocks_[block + 1].*kKind;
+      if ((here | next) != 0) {
+        const std::size_t in_here = LowestBit(here);
+        const std::size_t in_next = kBlockBytes + LowestBit(next);
+        return block * kBlockBytes + (here != 0 ? in_here : in_next);
+      }
+      // Neither block holds one: two blocks on, unless the line ends.
+      block += 2;
+      if (block * kBlockBytes > size_) return size_;
+      here = blocks_[block].*kKind;
+    }
+  }
+  // The place of the lowest set bit; 63 when none is set, which a caller
+  // tells apart where it matters. std::countr_zero gives 64 then, and the
+  // compiler may test for it with a branch that data decides.
+  static unsigned LowestBit(std::uint64_t bits) {
+    return static_cast<unsigned>(std::countr_zero(bits | (std::uint64_t{1} << (kBlockBytes - 1))));
+  }
+  // The character starts of a block from begin to end, places in the same
+  // block. Most text between markup is two-byte characters, which begin at
+  // every other byte: they are counted without a bit count.
+  static unsigned CountStarts(std::uint64_t starts, std::size_t begin, std::size_t end) {
+    const std::uint64_t between = BitsBetween(begin % kBlockBytes, end % kBlockBytes);
+    const std::uint64_t every_other = (char_starts::detail::kEvenBits << (begin % kBlockBytes)) & between;
+    if ((starts & between) == every_other) return static_cast<unsigned>((end - begin + 1) / 2);
+    return CountBits(starts & between);
+  }
+};
+
+// One source line read once, 64 bytes at a time, for everything a filter
+// asks of it (see LineMarks).
+class TriggerScanner : public LineMarks {
  public:
   explicit TriggerScanner(const Triggers& triggers) : triggers_(triggers) {}
   TriggerScanner(std::string_view line, const Triggers& triggers) : triggers_(triggers) { Scan(line); }
@@ -194,19 +349,8 @@ class TriggerScanner {
   // way the processor has; the tests take both).
   void ScanNarrow(std::string_view line);
   std::string_view line() const { return line_; }
-
-  // The first trigger at or after from (a character start); the line's size
-  // when there is none.
-  std::size_t Next(std::size_t from) const {
-    if (from >= line_.size()) return line_.size();
-    std::size_t block = from / kBlockBytes;
-    std::uint64_t ahead = blocks_[block].triggers & (~std::uint64_t{0} << (from % kBlockBytes));
-    while (ahead == 0) {
-      if (++block == blocks_.size()) return line_.size();
-      ahead = blocks_[block].triggers;
-    }
-    return block * kBlockBytes + static_cast<std::size_t>(std::countr_zero(ahead));
-  }
+  // What the scan found, as a copy that refers to the scanner.
+  LineMarks marks() const { return *this; }
 
   // The first start of the character c (one or two bytes) at or after from;
   // kNotFound.
@@ -221,67 +365,7 @@ class TriggerScanner {
     return kNotFound;
   }
 
-  // Whether a character of the line begins at position, or position is the
-  // end of the line.
-  bool IsBoundary(std::size_t position) const {
-    return ((blocks_[position / kBlockBytes].starts >> (position % kBlockBytes)) & 1u) != 0;
-  }
-
-  // The characters and blanks from begin to end, both boundaries.
-  LineCounts Count(std::size_t begin, std::size_t end) const {
-    const Block& first = blocks_[begin / kBlockBytes];
-    if (begin / kBlockBytes == end / kBlockBytes) {
-      // Within one block, one mask of the bytes between.
-      const std::uint64_t between = BitsBetween(begin % kBlockBytes, end % kBlockBytes);
-      return {CountBits(first.starts & between), CountRareBits(first.blanks & between)};
-    }
-    // The blocks from begin's to end's, less what lies before begin in the
-    // first, and what lies before end in the last.
-    const Block& last = blocks_[end / kBlockBytes];
-    const std::uint64_t before_begin = BitsBetween(0, begin % kBlockBytes);
-    const std::uint64_t before_end = BitsBetween(0, end % kBlockBytes);
-    return {last.before.characters - first.before.characters - CountBits(first.starts & before_begin) +
-                CountBits(last.starts & before_end),
-            last.before.blanks - first.before.blanks - CountRareBits(first.blanks & before_begin) +
-                CountRareBits(last.blanks & before_end)};
-  }
-  // Only the characters.
-  std::uint32_t Characters(std::size_t begin, std::size_t end) const {
-    if (begin / kBlockBytes != end / kBlockBytes) return Count(begin, end).characters;
-    return CountBits(blocks_[begin / kBlockBytes].starts & BitsBetween(begin % kBlockBytes, end % kBlockBytes));
-  }
-  // Those before position, a boundary.
-  LineCounts Before(std::size_t position) const {
-    const Block& block = blocks_[position / kBlockBytes];
-    const std::uint64_t below = BitsBetween(0, position % kBlockBytes);
-    return {block.before.characters + CountBits(block.starts & below),
-            block.before.blanks + CountBits(block.blanks & below)};
-  }
-  // Those of the whole line.
-  LineCounts Count() const { return Before(line_.size()); }
-
  private:
-  static constexpr std::size_t kBlockBytes = 64;
-
-  struct Block {
-    // Counted characters begin here; so does the end of the line, a place
-    // that no count reaches (they count the bits before a place).
-    std::uint64_t starts = 0;
-    std::uint64_t triggers = 0;  // triggers begin here
-    std::uint64_t blanks = 0;    // blanks begin here
-    LineCounts before;           // in the blocks before this one
-  };
-
-  // The number of set bits; the x86-64 baseline has no instruction for it.
-  static unsigned CountBits(std::uint64_t bits) { return char_starts::BitRanks(bits).Count(); }
-  // The same for bits that are mostly none, such as blanks in markup.
-  static unsigned CountRareBits(std::uint64_t bits) { return bits == 0 ? 0 : CountBits(bits); }
-  // The bits of a block from position begin up to end (0 to 64).
-  static std::uint64_t BitsBetween(std::size_t begin, std::size_t end) {
-    const std::uint64_t below_end = end == kBlockBytes ? ~std::uint64_t{0} : (std::uint64_t{1} << end) - 1;
-    return below_end & (~std::uint64_t{0} << begin);
-  }
-
   // Reads the blocks of the line with read (one of the ReadBlock ways).
   template <typename Read>
   void ScanBlocks(Read read);
@@ -300,9 +384,7 @@ class TriggerScanner {
 
   std::string_view line_;
   const Triggers& triggers_;
-  // One block for each 64 bytes and one more, so that the end of the line
-  // lies inside a block.
-  std::vector<Block> blocks_;
+  std::vector<ScannedBlock> storage_;
   std::size_t in_place_ = 0;  // the blocks whose bytes and the byte after are all in the line
   std::array<char, kBlockBytes + 16> tail_{};
 };

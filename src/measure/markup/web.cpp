@@ -6,13 +6,14 @@
 
 #include "measure/markup/line_filter.h"
 #include "measure/markup/ruby_base.h"
+#include "measure/markup/ruby_line.h"
 #include "measure/markup/scan.h"
 
 namespace velto::measure::markup {
 namespace {
 
-// ｜ 《 （ and the single bytes | (.
-constexpr Triggers kWebTriggers{{0x62, 0x73, 0x69, 0x69}, {'|', '('}};
+// 《 and the bars ｜ |, with 》, and the parentheses （ (.
+constexpr Triggers kWebTriggers{0x73, 0x62, '|', 0x69, '(', 0x74};
 
 constexpr std::string_view kBar = "|";
 constexpr std::string_view kParenOpen = "(";
@@ -63,6 +64,8 @@ class WebFilter final : public LineFilter {
   };
 
   void Rebuild(const TriggerScanner& scanner, BaseText& base) override {
+    if (ReadRubyLine(scanner, {.escapes_and_emphasis = true}, base)) return;
+    base.Clear(scanner);
     Line line(scanner, base);
     ReadRange(line, 0, line.text.size(), true);
     line.bases.Close();
