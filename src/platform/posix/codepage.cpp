@@ -353,6 +353,18 @@ std::size_t DecodeByIcu(UConverter* icu, std::string_view text, char16_t* out, s
   return static_cast<std::size_t>(target - out);
 }
 
+// Writes a code page 932 form of one or two bytes at out[count] and returns
+// the count after it. Without branches, as single and two-byte characters
+// mix unpredictably: both bytes are written and the count steps by the
+// form's length, so a single byte's second write is overwritten by the next
+// character. out must have room for two bytes.
+std::size_t WriteForm(char* out, std::size_t count, std::uint16_t form) {
+  const unsigned extra = form > 0xFF ? 1u : 0u;
+  out[count] = static_cast<char>(form >> (extra * 8));
+  out[count + 1] = static_cast<char>(form);
+  return count + 1 + extra;
+}
+
 // Kana and kanji take three bytes: a well-formed three-byte sequence is one
 // whose continuation bytes are marked as such and whose code point is
 // neither overlong nor a surrogate. Returns its code point, or 0 when the
@@ -555,18 +567,12 @@ std::size_t EncodeCp932(std::u16string_view units, char* out, std::size_t capaci
   std::size_t i = 0;
   std::size_t count = 0;
   while (i < size) {
-    // Every character fits while room for as many two-byte forms remains:
-    // both bytes are written and the count steps by the form's length, so a
-    // single byte's second write is overwritten by the next character.
+    // Every character fits while room for as many two-byte forms remains.
     const std::size_t end = i + std::min(size - i, (capacity - count) / 2);
     for (; i < end; ++i) {
       const std::uint16_t form = encode[units[i]];
       if (form == kNoForm) break;
-      // Without branches: single and two-byte characters mix unpredictably.
-      const unsigned extra = form > 0xFF ? 1u : 0u;
-      out[count] = static_cast<char>(form >> (extra * 8));
-      out[count + 1] = static_cast<char>(form);
-      count += 1 + extra;
+      count = WriteForm(out, count, form);
     }
     if (i == end && i < size && capacity - count >= 2) continue;
     if (i == size) break;
@@ -604,15 +610,24 @@ std::size_t ConvertPlainUtf8(std::string_view text, char* out, std::size_t* cons
     i += ascii;
     count += ascii;
     const std::size_t run_start = i;
-    while (size - i >= 3) {
+    // Two characters a step, one test for both: the steps of a long run
+    // then overlap.
+    while (size - i >= 6) {
+      const char16_t first = ThreeByteCodePoint(bytes + i);
+      const char16_t second = ThreeByteCodePoint(bytes + i + 3);
+      const std::uint16_t first_form = encode[first];
+      const std::uint16_t second_form = encode[second];
+      if ((first == 0) | (second == 0) | (first_form == kNoForm) | (second_form == kNoForm)) break;
+      count = WriteForm(out, WriteForm(out, count, first_form), second_form);
+      i += 6;
+    }
+    if (size - i >= 3) {
       const char16_t code_point = ThreeByteCodePoint(bytes + i);
       const std::uint16_t form = encode[code_point];
-      if (code_point == 0 || form == kNoForm) break;
-      const unsigned extra = form > 0xFF ? 1u : 0u;
-      out[count] = static_cast<char>(form >> (extra * 8));
-      out[count + 1] = static_cast<char>(form);
-      count += 1 + extra;
-      i += 3;
+      if (code_point != 0 && form != kNoForm) {
+        count = WriteForm(out, count, form);
+        i += 3;
+      }
     }
     if (i == run_start) break;
   }
