@@ -20,6 +20,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <mutex>
@@ -371,11 +372,20 @@ std::uint32_t LoadThree(const unsigned char* bytes) {
          static_cast<std::uint32_t>(bytes[2]) << 16;
 }
 
+// The eight bytes at the front of bytes as one number, the first lowest:
+// two three-byte sequences in one load.
+std::uint64_t LoadEight(const unsigned char* bytes) {
+  std::uint64_t word = 0;
+  std::memcpy(&word, bytes, sizeof word);
+  if constexpr (std::endian::native == std::endian::big) word = __builtin_bswap64(word);
+  return word;
+}
+
 // Kana and kanji take three bytes: a well-formed three-byte sequence is one
 // whose continuation bytes are marked as such and whose code point is
-// neither overlong nor a surrogate. Takes the three bytes as LoadThree gives
-// them and returns the code point, or 0 when they are no such sequence
-// (U+0000 never takes three). Every test is taken, without a branch between
+// neither overlong nor a surrogate. Takes the three bytes as one number,
+// the first lowest, and ignores any bits above them; returns the code point,
+// or 0 when they are no such sequence (U+0000 never takes three). Every test is taken, without a branch between
 // them: in Japanese text they all pass.
 char16_t ThreeByteCodePoint(std::uint32_t bytes) {
   const std::uint32_t code_point = (bytes & 0x0Fu) << 12 | (bytes >> 2 & 0xFC0u) | (bytes >> 16 & 0x3Fu);
@@ -615,9 +625,10 @@ std::size_t ConvertPlainUtf8(std::string_view text, char* out, std::size_t* cons
     const std::size_t run_start = i;
     // Two characters a step, one test for both: the steps of a long run
     // then overlap.
-    while (size - i >= 6) {
-      const char16_t first = ThreeByteCodePoint(LoadThree(bytes + i));
-      const char16_t second = ThreeByteCodePoint(LoadThree(bytes + i + 3));
+    while (size - i >= 8) {
+      const std::uint64_t word = LoadEight(bytes + i);
+      const char16_t first = ThreeByteCodePoint(static_cast<std::uint32_t>(word));
+      const char16_t second = ThreeByteCodePoint(static_cast<std::uint32_t>(word >> 24));
       const std::uint16_t first_form = encode[first];
       const std::uint16_t second_form = encode[second];
       if ((first == 0) | (second == 0) | (first_form == kNoForm) | (second_form == kNoForm)) break;
