@@ -391,7 +391,7 @@ char16_t ThreeByteCodePoint(std::uint32_t bytes) {
   const std::uint32_t code_point = (bytes & 0x0Fu) << 12 | (bytes >> 2 & 0xFC0u) | (bytes >> 16 & 0x3Fu);
   const bool marked = (bytes & 0xC0C0F0u) == 0x8080E0u;
   const bool scalar = (code_point >= 0x800u) & !IsSurrogate(code_point);
-  return marked & scalar ? static_cast<char16_t>(code_point) : u'\0';
+  return (marked & scalar) ? static_cast<char16_t>(code_point) : u'\0';
 }
 
 // Invalid input gives one U+FFFD per maximal subpart of an ill-formed
