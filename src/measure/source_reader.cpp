@@ -240,12 +240,21 @@ bool SourceLineReader::ReadConvertedLine(char* line, std::size_t& length) {
   if (at_end_) return false;
   const std::size_t count = ReadTextLine(bytes_.get());
   if (file_.failed()) return false;
-  const std::string_view text(bytes_.get(), DeliveredLength(bytes_.get(), count));
+  std::string_view text(bytes_.get(), DeliveredLength(bytes_.get(), count));
+  // Most of a UTF-8 line goes straight to code page 932; the decoder takes
+  // over at the first character that needs its judgement. The line holds no
+  // zero byte, so the straight part holds no zero unit.
+  std::size_t written = 0;
+  if (code_page_ == platform::kCodePageUtf8) {
+    std::size_t consumed = 0;
+    written = platform::ConvertPlainUtf8(text, line, &consumed);
+    text.remove_prefix(consumed);
+  }
   const std::size_t decoded = decoder_->Decode(text, units_.get(), kReadBufferLimit);
   // A zero unit ends the line as a zero byte does.
   const std::u16string_view units(units_.get(), decoded);
   unit_count_ = std::min(units.find(u'\0'), decoded);
-  return DeliverUnits(line, length, true);
+  return DeliverUnits(line, length, true, written);
 }
 
 bool SourceLineReader::ReadUtf16Line(char* line, std::size_t& length) {
@@ -373,16 +382,17 @@ bool SourceLineReader::UnitsEnded() {
   }
 }
 
-// Encodes the held units into line, as many whole characters as fit in a
-// piece, and keeps the rest for the next call.
-bool SourceLineReader::DeliverUnits(char* line, std::size_t& length, bool line_complete) {
+// Encodes the held units into line after the bytes already written there,
+// as many whole characters as fit in a piece, and keeps the rest for the
+// next call.
+bool SourceLineReader::DeliverUnits(char* line, std::size_t& length, bool line_complete, std::size_t written) {
   char16_t* units = units_.get();
   std::size_t usable = unit_count_;
   // While the line goes on, a high surrogate at the end waits for its partner.
   if (!line_complete && usable > 0 && IsHighSurrogate(units[usable - 1])) --usable;
   std::size_t used = 0;
-  const std::size_t count =
-      platform::EncodeCp932(std::u16string_view(units, usable), line, kPieceLimit, &used);
+  const std::size_t count = written + platform::EncodeCp932(std::u16string_view(units, usable), line + written,
+                                                            kPieceLimit - written, &used);
   line[count] = '\0';
   length = count;
   unit_count_ -= used;

@@ -93,7 +93,7 @@ class SourceLineReader {
   void ReadUnits();
   bool UnitsEnded();
   void SkipMark();
-  bool DeliverUnits(char* line, std::size_t& length, bool line_complete);
+  bool DeliverUnits(char* line, std::size_t& length, bool line_complete, std::size_t written = 0);
 
   ReadPath path_ = ReadPath::kBytes;
   CutRule cut_ = CutRule::kShiftJis;

@@ -52,4 +52,14 @@ class Decoder {
 std::size_t EncodeCp932(std::u16string_view units, char* out, std::size_t capacity,
                         std::size_t* consumed = nullptr);
 
+// Converts a leading stretch of UTF-8 text straight to code page 932,
+// without the detour through UTF-16, and stops at a character boundary
+// before anything whose reading takes judgement: an ill-formed sequence, a
+// character without a code page 932 form, and on some platforms any
+// character beyond ASCII. What it converts reads exactly as Decoder and
+// EncodeCp932 read it, and the rest is theirs. Stores the bytes read in
+// *consumed and returns the bytes written, which are never more: out must
+// hold text.size() bytes.
+std::size_t ConvertPlainUtf8(std::string_view text, char* out, std::size_t* consumed);
+
 }  // namespace velto::platform

@@ -17,6 +17,7 @@
 
 #include "platform/codepage.h"
 #include "support/sandbox.h"
+#include "support/utf8_mix.h"
 
 namespace velto::measure {
 namespace {
@@ -512,6 +513,24 @@ TEST(SourceLineReader, AgreesWithTheLiteralModelOnRandomFiles) {
       const std::size_t buffer = round % 3 == 0 ? 5 : round % 3 == 1 ? 4099 : 64 * 1024;
       ASSERT_EQ(ReadLines(path, char_set, buffer), expected) << "CharSet " << char_set << " round " << round;
     }
+  }
+}
+
+// UTF-8 lines that go partly straight to code page 932 and partly through
+// the decoder, with line ends and read boundaries anywhere among them.
+TEST(SourceLineReader, AgreesWithTheLiteralModelOnMixedUtf8) {
+  std::mt19937 random(65001);
+  testing::Sandbox sandbox;
+  const Model model{6};
+  for (int round = 0; round < 60; ++round) {
+    std::string file;
+    for (int line = static_cast<int>(random() % 8); line >= 0; --line) {
+      file += testing::RandomUtf8Mix(random, random() % 4 == 0 ? 2000 : random() % 40);
+      file += random() % 2 == 0 ? "\n" : "\r\n";
+    }
+    const std::string path = sandbox.Write("mixed.txt", file);
+    const std::size_t buffer = 4 + random() % 300;
+    ASSERT_EQ(ReadLines(path, 6, buffer), model.Read(file)) << "round " << round << " buffer " << buffer;
   }
 }
 

@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "support/utf8_mix.h"
+
 namespace velto::platform {
 namespace {
 
@@ -342,6 +344,25 @@ TEST(Decoder, NeverWritesMoreUnitsThanBytes) {
       EXPECT_LE(decoder.Decode(text, units.data(), units.size()), text.size()) << code_page;
     }
   }
+}
+
+// The straight conversion against the decoder and the encoder: what it
+// converts and what it leaves, read their way, give their reading of the
+// whole text.
+TEST(ConvertPlainUtf8, ReadsAsTheDecoderAndTheEncoderDo) {
+  std::mt19937 random(65001);
+  std::size_t converted = 0;
+  for (int round = 0; round < 3000; ++round) {
+    const std::string text = testing::RandomUtf8Mix(random, random() % 30);
+    std::string out(text.size(), '\0');
+    std::size_t consumed = 0;
+    out.resize(ConvertPlainUtf8(text, out.data(), &consumed));
+    ASSERT_LE(out.size(), consumed);
+    ASSERT_EQ(out + Encode(Decode(kCodePageUtf8, text.substr(consumed))), Encode(Decode(kCodePageUtf8, text)))
+        << "round " << round;
+    converted += consumed;
+  }
+  EXPECT_GT(converted, 0u);
 }
 
 }  // namespace

@@ -20,6 +20,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <mutex>
@@ -27,6 +28,8 @@
 #include <span>
 #include <tuple>
 #include <utility>
+
+#include "platform/ascii_run.h"
 
 namespace velto::platform {
 namespace {
@@ -351,6 +354,46 @@ std::size_t DecodeByIcu(UConverter* icu, std::string_view text, char16_t* out, s
   return static_cast<std::size_t>(target - out);
 }
 
+// Writes a code page 932 form of one or two bytes at out[count] and returns
+// the count after it. Without branches, as single and two-byte characters
+// mix unpredictably: both bytes are written and the count steps by the
+// form's length, so a single byte's second write is overwritten by the next
+// character. out must have room for two bytes.
+std::size_t WriteForm(char* out, std::size_t count, std::uint16_t form) {
+  const unsigned extra = form > 0xFF ? 1u : 0u;
+  out[count] = static_cast<char>(form >> (extra * 8));
+  out[count + 1] = static_cast<char>(form);
+  return count + 1 + extra;
+}
+
+// The three bytes at the front of bytes as one number, the first lowest.
+std::uint32_t LoadThree(const unsigned char* bytes) {
+  return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
+         static_cast<std::uint32_t>(bytes[2]) << 16;
+}
+
+// The eight bytes at the front of bytes as one number, the first lowest:
+// two three-byte sequences in one load.
+std::uint64_t LoadEight(const unsigned char* bytes) {
+  std::uint64_t word = 0;
+  std::memcpy(&word, bytes, sizeof word);
+  if constexpr (std::endian::native == std::endian::big) word = __builtin_bswap64(word);
+  return word;
+}
+
+// Kana and kanji take three bytes: a well-formed three-byte sequence is one
+// whose continuation bytes are marked as such and whose code point is
+// neither overlong nor a surrogate. Takes the three bytes as one number,
+// the first lowest, and ignores any bits above them; returns the code point,
+// or 0 when they are no such sequence (U+0000 never takes three). Every test is taken, without a branch between
+// them: in Japanese text they all pass.
+char16_t ThreeByteCodePoint(std::uint32_t bytes) {
+  const std::uint32_t code_point = (bytes & 0x0Fu) << 12 | (bytes >> 2 & 0xFC0u) | (bytes >> 16 & 0x3Fu);
+  const bool marked = (bytes & 0xC0C0F0u) == 0x8080E0u;
+  const bool scalar = (code_point >= 0x800u) & !IsSurrogate(code_point);
+  return (marked & scalar) ? static_cast<char16_t>(code_point) : u'\0';
+}
+
 // Invalid input gives one U+FFFD per maximal subpart of an ill-formed
 // sequence, as ICU does: a lead byte with the continuation bytes that still
 // fit a well-formed sequence. The byte that breaks the pattern starts anew.
@@ -366,19 +409,11 @@ std::size_t DecodeUtf8(std::string_view text, char16_t* out, std::size_t capacit
       ++i;
       continue;
     }
-    // Kana and kanji take three bytes: a well-formed three-byte sequence is
-    // one whose continuation bytes are marked as such and whose code point
-    // is neither overlong nor a surrogate.
-    if ((lead & 0xF0) == 0xE0 && size - i >= 3) {
-      const unsigned char second = bytes[i + 1];
-      const unsigned char third = bytes[i + 2];
-      if ((second & 0xC0) == 0x80 && (third & 0xC0) == 0x80) {
-        const auto code_point = static_cast<char16_t>((lead & 0x0Fu) << 12 | (second & 0x3Fu) << 6 | (third & 0x3Fu));
-        if (code_point >= 0x800 && (code_point < 0xD800 || code_point > 0xDFFF)) {
-          out[count++] = code_point;
-          i += 3;
-          continue;
-        }
+    if (size - i >= 3) {
+      if (const char16_t code_point = ThreeByteCodePoint(LoadThree(bytes + i)); code_point != 0) {
+        out[count++] = code_point;
+        i += 3;
+        continue;
       }
     }
     // The sequence's length and the range of its second byte, which rules
@@ -545,18 +580,12 @@ std::size_t EncodeCp932(std::u16string_view units, char* out, std::size_t capaci
   std::size_t i = 0;
   std::size_t count = 0;
   while (i < size) {
-    // Every character fits while room for as many two-byte forms remains:
-    // both bytes are written and the count steps by the form's length, so a
-    // single byte's second write is overwritten by the next character.
+    // Every character fits while room for as many two-byte forms remains.
     const std::size_t end = i + std::min(size - i, (capacity - count) / 2);
     for (; i < end; ++i) {
       const std::uint16_t form = encode[units[i]];
       if (form == kNoForm) break;
-      // Without branches: single and two-byte characters mix unpredictably.
-      const unsigned extra = form > 0xFF ? 1u : 0u;
-      out[count] = static_cast<char>(form >> (extra * 8));
-      out[count + 1] = static_cast<char>(form);
-      count += 1 + extra;
+      count = WriteForm(out, count, form);
     }
     if (i == end && i < size && capacity - count >= 2) continue;
     if (i == size) break;
@@ -574,6 +603,49 @@ std::size_t EncodeCp932(std::u16string_view units, char* out, std::size_t capaci
     ++i;
   }
   if (consumed != nullptr) *consumed = i;
+  return count;
+}
+
+// Japanese UTF-8 text is runs of ASCII and runs of three-byte characters;
+// both go straight from the bytes to the code page 932 form. A three-byte
+// character becomes at most two bytes, so the output never outruns the
+// input, which lets every form be written as two bytes without a branch.
+std::size_t ConvertPlainUtf8(std::string_view text, char* out, std::size_t* consumed) {
+  const auto& encode = ShiftJis().encode;
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  const std::size_t size = text.size();
+  std::size_t i = 0;
+  std::size_t count = 0;
+  for (;;) {
+    // The output is never ahead of the input, so out + count has room for
+    // the size - i bytes a copy of whole blocks may write.
+    const std::size_t ascii = CopyAsciiRun(bytes + i, size - i, out + count);
+    i += ascii;
+    count += ascii;
+    const std::size_t run_start = i;
+    // Two characters a step, one test for both: the steps of a long run
+    // then overlap.
+    while (size - i >= 8) {
+      const std::uint64_t word = LoadEight(bytes + i);
+      const char16_t first = ThreeByteCodePoint(static_cast<std::uint32_t>(word));
+      const char16_t second = ThreeByteCodePoint(static_cast<std::uint32_t>(word >> 24));
+      const std::uint16_t first_form = encode[first];
+      const std::uint16_t second_form = encode[second];
+      if ((first == 0) | (second == 0) | (first_form == kNoForm) | (second_form == kNoForm)) break;
+      count = WriteForm(out, WriteForm(out, count, first_form), second_form);
+      i += 6;
+    }
+    if (size - i >= 3) {
+      const char16_t code_point = ThreeByteCodePoint(LoadThree(bytes + i));
+      const std::uint16_t form = encode[code_point];
+      if (code_point != 0 && form != kNoForm) {
+        count = WriteForm(out, count, form);
+        i += 3;
+      }
+    }
+    if (i == run_start) break;
+  }
+  *consumed = i;
   return count;
 }
 

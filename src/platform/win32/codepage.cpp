@@ -4,6 +4,7 @@
 #include <climits>
 #include <vector>
 
+#include "platform/ascii_run.h"
 #include "platform/codepage.h"
 
 namespace velto::platform {
@@ -135,6 +136,15 @@ std::size_t EncodeCp932(std::u16string_view units, char* out, std::size_t capaci
     }
   }
   return EncodeEach(units, out, capacity, consumed);
+}
+
+// Only ASCII here: every other character's code page 932 form is the
+// service's to give, and asking it character by character would cost more
+// than the conversion of the whole rest does.
+std::size_t ConvertPlainUtf8(std::string_view text, char* out, std::size_t* consumed) {
+  const std::size_t ascii = CopyAsciiRun(reinterpret_cast<const unsigned char*>(text.data()), text.size(), out);
+  *consumed = ascii;
+  return ascii;
 }
 
 }  // namespace velto::platform
