@@ -232,7 +232,8 @@ class LineWalker {
 
 // The settings a status file gives a measurement, with the library's own
 // reading of them (LineLength 1 to 9 counts as 10, absent keys are 0 or
-// empty). Nothing when the file cannot be found. The file is only read.
+// empty). Nothing when the file cannot be found or read. The file is only
+// read.
 std::optional<Settings> ReadStatusSettings(const std::string& path);
 
 // The result keys a status file holds, with their values as stored; keys

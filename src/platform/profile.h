@@ -9,11 +9,17 @@ namespace velto::platform {
 
 // Copies the value of key in section into out (at most size - 1 bytes and a
 // terminator), or def when the key is absent. Returns the bytes copied.
+// When the file is there but cannot be read (an I/O error), def is copied
+// too and *read_failed, when given, is set; an absent file or key leaves it
+// as it is. (Windows' profile service tells no such failure apart.)
 std::size_t ReadProfileValue(const char* path, const char* section, const char* key,
-                             const char* def, char* out, std::size_t size);
+                             const char* def, char* out, std::size_t size,
+                             bool* read_failed = nullptr);
 
-// The value of key as a signed integer, or def when the key is absent.
-int ReadProfileInt(const char* path, const char* section, const char* key, int def);
+// The value of key as a signed integer, or def when the key is absent; a
+// file that cannot be read as above.
+int ReadProfileInt(const char* path, const char* section, const char* key, int def,
+                   bool* read_failed = nullptr);
 
 struct ProfileEntry {
   const char* key;

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstring>
+#include <optional>
 
 #include "log/debug_log_file.h"
 #include "measure/measurement.h"
@@ -18,19 +19,25 @@ bool FitsPathBuffer(const char* path) {
   return std::strlen(path) < platform::kPathBufferSize;
 }
 
-// Set when a measurement starts, so a status file never shows the results
-// of an earlier measurement once a new one has begun; one update of the
-// file for all seven keys.
-bool WriteZeroResults(const StatusProfile& profile) {
-  constexpr std::array<std::int64_t, kDataResultKeys.size()> kZeros{};
-  return profile.WriteInts(kDataResultKeys, kZeros);
+// The results of a measurement that starts: Size of the file to measure
+// and the six counts 0, in one update, so a status file never shows the
+// counts of an earlier measurement once a new one has begun, nor a Size
+// that goes with other counts. With nothing to measure, Size is 0 as well.
+bool WriteStartResults(const StatusProfile& profile, std::int64_t size) {
+  std::array<std::int64_t, kDataResultKeys.size()> values{};
+  values[0] = size;
+  return profile.WriteInts(kDataResultKeys, values);
 }
 
-bool WriteCounts(const StatusProfile& profile, const Counts& counts) {
-  const std::array<std::int64_t, kCountKeys.size()> values = {
-      counts.crlf,       counts.no_crlf,    counts.no_crlf_no_blank,
+// The results of a measurement that completed: Size again with the six
+// counts, in one update, so that where several hosts measure into one
+// status file the last one to finish leaves its whole set, never its counts
+// beside another's Size.
+bool WriteResults(const StatusProfile& profile, std::int64_t size, const Counts& counts) {
+  const std::array<std::int64_t, kDataResultKeys.size()> values = {
+      size,          counts.crlf,       counts.no_crlf,    counts.no_crlf_no_blank,
       counts.line_count, counts.page_count, counts.mod_count};
-  return profile.WriteInts(kCountKeys, values);
+  return profile.WriteInts(kDataResultKeys, values);
 }
 
 // Arms the debug log, unless it names the measured file or the status file:
@@ -47,24 +54,32 @@ void ArmDebugLog(log::DebugLogFile& log, const char* debug_log, const char* meas
 
 // Measures the temporary file when one exists, else the target, and writes
 // Size and the six counts. True when the measurement completed (a directory
-// completes at once, with only its Size) and every result was written.
+// completes at once, with only its Size) and every result was written. The
+// status file goes through at most two updates, each whole: the start
+// (Size and zeros), then all the results; a failed update ends the call.
 bool MeasureTarget(const StatusProfile& profile, const StatusSettings& settings,
                    const char* target) {
   platform::PathBuffer measured{};
+  std::optional<platform::FoundEntry> entry;
   if (settings.temporary[0] != '\0') {
     std::memcpy(measured, settings.temporary, sizeof measured);
-  } else if (!platform::CopyPath(target, measured)) {
+    entry = platform::FindFirst(measured);
+  } else if (platform::CopyPath(target, measured)) {
+    entry = platform::FindFirst(measured);
+  }
+  if (!entry) {
+    WriteStartResults(profile, 0);
     return false;
   }
-  const auto entry = platform::FindFirst(measured);
-  if (!entry || !profile.WriteInt(kSizeKey, static_cast<std::int64_t>(entry->size))) return false;
+  const auto size = static_cast<std::int64_t>(entry->size);
+  if (!WriteStartResults(profile, size)) return false;
   if (entry->is_directory) return true;
 
   log::DebugLogFile log;
   ArmDebugLog(log, settings.debug_log, measured, profile);
   measure::Engine engine(settings.measure);
   const Result result = engine.MeasureFile(measured, &log);
-  return result.ok() && WriteCounts(profile, result.counts);
+  return result.ok() && WriteResults(profile, size, result.counts);
 }
 
 }  // namespace
@@ -77,10 +92,10 @@ bool MeasureDataStatus(const char* target, const char* status_path) {
   StatusProfile profile;
   if (!profile.Open(status_path)) return false;
   const StatusSettings settings = ReadStatusSettings(profile, status_path);
-  const bool zeros_written = WriteZeroResults(profile);
-  // A status call whose writes were refused reports failure even when the
-  // measurement ran.
-  return MeasureTarget(profile, settings, target) && zeros_written;
+  // Settings that could not be read are not guessed at: nothing is
+  // measured and the status file stays as it is.
+  if (profile.ReadFailed()) return false;
+  return MeasureTarget(profile, settings, target);
 }
 
 }  // namespace velto::status

@@ -30,14 +30,16 @@ bool RecordFileStatus(const char* target, const char* status_path) {
   if (target == nullptr || status_path == nullptr) return false;
   const StatusProfile profile(status_path);
   if (!profile.IsValid()) return false;
-  // Stale facts of an earlier target must not survive a failed call.
-  if (!WriteNameAndTimeStamp(profile, "", "")) return false;
-
+  // One update as a rule, so the file goes from the old facts straight to
+  // the new ones. Stale facts of an earlier target must not survive a
+  // failed call: they are cleared when the new ones cannot be written (a
+  // name that no line could hold, or a write that failed).
   const auto entry = platform::FindFirst(target);
-  if (!entry) return false;
   platform::PathBuffer time_stamp{};
-  FormatTimeStamp(platform::FileTimeToLocalCalendar(entry->last_write), time_stamp);
-  return WriteNameAndTimeStamp(profile, entry->name, time_stamp);
+  if (entry) FormatTimeStamp(platform::FileTimeToLocalCalendar(entry->last_write), time_stamp);
+  if (entry && WriteNameAndTimeStamp(profile, entry->name, time_stamp)) return true;
+  WriteNameAndTimeStamp(profile, "", "");
+  return false;
 }
 
 }  // namespace velto::status

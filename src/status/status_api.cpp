@@ -23,7 +23,9 @@ std::vector<std::pair<std::string, std::string>> PresentKeys(const status::Statu
 std::optional<Settings> ReadStatusSettings(const std::string& path) {
   status::StatusProfile profile;
   if (!profile.Open(path.c_str())) return std::nullopt;
-  return status::ReadStatusSettings(profile, path.c_str()).measure;
+  const Settings settings = status::ReadStatusSettings(profile, path.c_str()).measure;
+  if (profile.ReadFailed()) return std::nullopt;
+  return settings;
 }
 
 StatusResults ReadStatusResults(const std::string& path) {

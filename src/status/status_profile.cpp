@@ -31,6 +31,7 @@ bool FileExists(const char* path) { return platform::FindFirst(path).has_value()
 
 bool StatusProfile::Open(const char* path) {
   platform::PathBuffer resolved{};
+  read_failed_ = false;
   valid_ = platform::ResolveAgainstCurrentDirectory(path, resolved) && FileExists(resolved) &&
            platform::ProfileFormatSupported(resolved);
   if (valid_) std::memcpy(path_, resolved, sizeof path_);
@@ -40,7 +41,8 @@ bool StatusProfile::Open(const char* path) {
 bool StatusProfile::ReadString(const char* key, char* out) const {
   if (!valid_) return false;
   platform::PathBuffer value{};
-  platform::ReadProfileValue(path_, kSection, key, kMissingString, value, sizeof value);
+  platform::ReadProfileValue(path_, kSection, key, kMissingString, value, sizeof value,
+                             &read_failed_);
   if (std::strcmp(value, kMissingString) == 0) return false;
   std::memcpy(out, value, std::strlen(value) + 1);
   return true;
@@ -48,7 +50,7 @@ bool StatusProfile::ReadString(const char* key, char* out) const {
 
 bool StatusProfile::ReadInt(const char* key, std::int32_t& out) const {
   if (!valid_) return false;
-  out = platform::ReadProfileInt(path_, kSection, key, kMissingInt);
+  out = platform::ReadProfileInt(path_, kSection, key, kMissingInt, &read_failed_);
   if (out != kMissingInt) return true;
   out = 0;
   return false;

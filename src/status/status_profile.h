@@ -36,6 +36,9 @@ class StatusProfile {
   // True when present (value stored); false when absent (0 stored) or the
   // profile is not valid (out untouched).
   bool ReadInt(const char* key, std::int32_t& out) const;
+  // Whether a read since the profile was opened found the file there but
+  // could not read it (an I/O error); such a read counted as absent.
+  bool ReadFailed() const { return read_failed_; }
 
   bool WriteInt(const char* key, std::int64_t value) const;
   // Several keys written as one update of the file, in order.
@@ -45,6 +48,7 @@ class StatusProfile {
 
  private:
   bool valid_ = false;
+  mutable bool read_failed_ = false;
   platform::PathBuffer path_{};
 };
 

@@ -246,7 +246,7 @@ TEST(Stress, ProcessesAndThreadsMeasuringTogether) {
   std::size_t entries = 0;
   for (const auto& entry : fs::directory_iterator(box.root())) {
     ++entries;
-    EXPECT_EQ(entry.path().filename().string().rfind(".velto-", 0), std::string::npos)
+    EXPECT_EQ(entry.path().filename().string().find(".velto-"), std::string::npos)
         << "a temporary file was left: " << entry.path();
   }
   EXPECT_EQ(entries, targets.size() + own_files.size() + 1);

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "support/file_faults.h"
 #include "support/sandbox.h"
 #include "support/status_file.h"
 #include "velto.h"
@@ -203,14 +204,20 @@ TEST(Failure, FifoTargetIsNotFound) {
   ExpectCounts(status, kSetUpZeros);
 }
 
+// A target that may not be opened (root too: the refusal is injected) or
+// that fails while it is read.
 TEST(Failure, UnreadableTargetKeepsSizeAndZeros) {
-  if (geteuid() == 0) GTEST_SKIP() << "file permissions do not bind root";
-  Sandbox box;
-  const std::string target = box.Write("target.txt", "abc");
-  ASSERT_EQ(chmod(target.c_str(), 0), 0);
-  const std::string status = box.Write("status.ini", StatusText(kStaleResults));
-  EXPECT_EQ(GetDataStatus(target.c_str(), status.c_str()), -1);
-  ExpectCounts(status, {"3", "0", "0", "0", "0", "0", "0"});
+  for (const FileOp op : {FileOp::kOpen, FileOp::kRead}) {
+    SCOPED_TRACE(FileOpName(op));
+    Sandbox box;
+    const std::string target = box.Write("target.txt", "abc");
+    const std::string status = box.Write("status.ini", StatusText(kStaleResults));
+    FileFaults faults;
+    faults.Fail(op, 1, op == FileOp::kOpen ? EACCES : EIO, "target.txt", true);
+    EXPECT_EQ(GetDataStatus(target.c_str(), status.c_str()), -1);
+    EXPECT_EQ(faults.Failures(), 1);
+    ExpectCounts(status, {"3", "0", "0", "0", "0", "0", "0"});
+  }
 }
 
 TEST(Failure, MissingOrEmptyStatusPathWritesNothing) {

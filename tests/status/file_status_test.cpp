@@ -181,14 +181,19 @@ TEST_F(FileStatus, ReadOnlyStatusFileFails) {
   EXPECT_EQ(Sandbox::Read(status), kStale);
 }
 
-TEST_F(FileStatus, ReadOnlyStatusFolderFails) {
+// A folder that takes no new file: the status file in it is written in
+// place, as Windows' profile service writes it, and nothing is created.
+TEST_F(FileStatus, ReadOnlyStatusFolderIsWrittenInPlace) {
   const std::string target = box_.Write("a.txt", "");
   const std::string status = box_.Write("ro/s.ini", kStale);
   ASSERT_EQ(chmod(box_.Path("ro").c_str(), 0555), 0);
   const auto result = RunUnprivileged(
       box_.root(), [&] { return GetFileStatus(target.c_str(), status.c_str()); });
-  EXPECT_EQ(result, -1);
-  EXPECT_EQ(Sandbox::Read(status), kStale);
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(NameAndTimeStamp(status).first, "a.txt");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(box_.Path("ro")),
+                          std::filesystem::directory_iterator()),
+            1);
 }
 
 TEST_F(FileStatus, NameThatWouldBreakTheFileFailsWithKeysCleared) {

@@ -49,14 +49,18 @@ std::size_t CopyDefault(const char* def, char* out, std::size_t size) {
 
 }  // namespace
 
+// The service reads a file it cannot read as one without the key, so
+// read_failed is never set here.
 std::size_t ReadProfileValue(const char* path, const char* section, const char* key,
-                             const char* def, char* out, std::size_t size) {
+                             const char* def, char* out, std::size_t size,
+                             bool* /*read_failed*/) {
   PathBuffer full{};
   if (!FullPath(path, full)) return CopyDefault(def, out, size);
   return ::GetPrivateProfileStringA(section, key, def, out, BoundedSize(size), full);
 }
 
-int ReadProfileInt(const char* path, const char* section, const char* key, int def) {
+int ReadProfileInt(const char* path, const char* section, const char* key, int def,
+                   bool* /*read_failed*/) {
   PathBuffer full{};
   if (!FullPath(path, full)) return def;
   // The service hands a negative value back as its two's complement.
