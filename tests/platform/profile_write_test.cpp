@@ -21,17 +21,6 @@
 namespace velto::testing {
 namespace {
 
-// The names in a folder, so that a test can see that nothing was left or
-// created beside the status file.
-std::vector<std::string> FolderNames(const std::filesystem::path& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-    names.push_back(entry.path().filename().string());
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 struct WriteCase {
   const char* name;
   const char* before;

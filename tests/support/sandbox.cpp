@@ -1,5 +1,6 @@
 #include "support/sandbox.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -50,6 +51,15 @@ ScopedCurrentDirectory::ScopedCurrentDirectory(const std::filesystem::path& dire
 ScopedCurrentDirectory::~ScopedCurrentDirectory() {
   std::error_code ignored;
   std::filesystem::current_path(previous_, ignored);
+}
+
+std::vector<std::string> FolderNames(const std::filesystem::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 }  // namespace velto::testing

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace velto::testing {
 
@@ -27,6 +28,10 @@ class Sandbox {
  private:
   std::filesystem::path root_;
 };
+
+// The names in a folder, sorted, so that a test can see that nothing was
+// left or created beside the files it expects.
+std::vector<std::string> FolderNames(const std::filesystem::path& folder);
 
 // Changes the current directory for one scope.
 class ScopedCurrentDirectory {
