@@ -127,6 +127,25 @@ VELTO_SCAN_TARGET unsigned CountBits(std::uint64_t bits) {
 
 using ScanFunction = LineCounts (*)(const char* bytes, std::size_t size, std::uint64_t* words);
 
+#if defined(VELTO_SCAN_X86_VARIANTS)
+// POPCNT and BMI2, which the variants with bit instructions may use.
+bool ProcessorCountsAndDepositsBits() {
+  return __builtin_cpu_supports("popcnt") && __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2");
+}
+#endif
+
+// Intel's processors deposit bits (PDEP) in a few cycles, and so does every
+// processor with AVX-512; AMD's earlier ones take a microcode loop that
+// costs more than the portable word operations save.
+bool DepositsBitsFast() {
+#if defined(VELTO_SCAN_X86_VARIANTS)
+  __builtin_cpu_init();
+  return __builtin_cpu_is("intel") || __builtin_cpu_supports("avx512f");
+#else
+  return false;
+#endif
+}
+
 ScanFunction ScannerOf(ScanVariant variant) {
   switch (variant) {
 #if defined(VELTO_SCAN_X86_VARIANTS)
@@ -157,11 +176,10 @@ bool CanRun(ScanVariant variant) {
     case ScanVariant::kSse2: return true;
     case ScanVariant::kAvx2:
       __builtin_cpu_init();
-      return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt");
+      return __builtin_cpu_supports("avx2") && ProcessorCountsAndDepositsBits();
     case ScanVariant::kAvx512:
       __builtin_cpu_init();
-      return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-             __builtin_cpu_supports("popcnt");
+      return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") && ProcessorCountsAndDepositsBits();
 #endif
     default: return false;
   }
@@ -171,7 +189,7 @@ ScanVariant BestScanVariant() {
   static const ScanVariant best = [] {
     ScanVariant found = ScanVariant::kPortable;
     for (const ScanVariant variant : kScanVariants) {
-      if (CanRun(variant)) found = variant;
+      if (CanRun(variant) && (!HasBitInstructions(variant) || DepositsBitsFast())) found = variant;
     }
     return found;
   }();
@@ -188,6 +206,7 @@ LineCounts LineStarts::Scan(std::string_view line, ScanVariant variant) {
     long_words_.clear();
   }
   counts_ = ScannerOf(variant)(line.data(), line.size(), out);
+  variant_ = variant;
   return counts_;
 }
 

@@ -49,6 +49,11 @@ std::string_view NameOf(ScanVariant variant);
 bool CanRun(ScanVariant variant);
 // The fastest variant this processor can run, chosen once.
 ScanVariant BestScanVariant();
+// Whether the variant's processors also count bits and deposit bits in one
+// instruction each (POPCNT, BMI2), so that what reads the scan may use them.
+constexpr bool HasBitInstructions(ScanVariant variant) {
+  return variant == ScanVariant::kAvx2 || variant == ScanVariant::kAvx512;
+}
 
 // Where the characters of one line begin, and its counts. Scan() classifies
 // the line's bytes once; afterwards StartsAt() answers for any position
@@ -61,6 +66,8 @@ class LineStarts {
   LineCounts Scan(std::string_view line, ScanVariant variant = BestScanVariant());
 
   LineCounts counts() const { return counts_; }
+  // The variant of the last Scan.
+  ScanVariant variant() const { return variant_; }
   // The words, valid until the next Scan.
   const std::uint64_t* words() const { return long_words_.empty() ? inline_words_.data() : long_words_.data(); }
   std::uint64_t Word(std::size_t index) const { return words()[index]; }
@@ -79,6 +86,7 @@ class LineStarts {
   std::array<std::uint64_t, kInlineWords> inline_words_;  // written by Scan before any read
   std::vector<std::uint64_t> long_words_;
   LineCounts counts_;
+  ScanVariant variant_ = ScanVariant::kPortable;
 };
 
 // line holds no NUL byte (the reader ends a line before one).

@@ -7,22 +7,16 @@
 #include "measure/char_starts.h"
 #include "velto/measure.hpp"
 
+#if (defined(__GNUC__) || defined(__clang__)) && defined(__x86_64__)
+#define VELTO_WRAP_BIT_INSTRUCTIONS 1
+#include <immintrin.h>
+#endif
+
 namespace velto::measure {
 namespace {
 
 using char_starts::kBlockBytes;
 using sjis::IsLeadByte;
-
-// The row of each lead byte in the two-byte class table.
-constexpr std::array<std::uint8_t, 256> MakeLeadRows() {
-  std::array<std::uint8_t, 256> rows{};
-  std::uint8_t row = 0;
-  for (unsigned byte = 0; byte < 256; ++byte) {
-    if (IsLeadByte(static_cast<unsigned char>(byte))) rows[byte] = row++;
-  }
-  return rows;
-}
-constexpr std::array<std::uint8_t, 256> kLeadRows = MakeLeadRows();
 
 unsigned char ByteAt(std::string_view line, std::size_t position) {
   return static_cast<unsigned char>(line[position]);
@@ -97,7 +91,7 @@ std::uint32_t BackoffLimitFor(std::uint32_t line_length) {
 }
 
 LineWrapper::LineWrapper(const LineBreakRules& rules)
-    : line_length_(rules.line_length), backoff_limit_(rules.backoff_limit) {
+    : line_length_(rules.line_length), backoff_limit_(rules.backoff_limit), class_(256 * 256) {
   // Hanging characters may not begin a line either: the characters that
   // may not begin a line are both sets read as one text, so a lead byte
   // that ends the first set pairs with the first byte of the second.
@@ -115,10 +109,10 @@ void LineWrapper::AddMembers(std::string_view set, std::uint8_t bits) {
   for (std::size_t position = 0; position < members.size();
        position += CharBytes(members, position)) {
     const unsigned char byte = ByteAt(members, position);
-    if (!IsLeadByte(byte)) {
-      single_byte_class_[byte] |= bits;
+    if (IsLeadByte(byte)) {
+      class_[PairIndex(byte, ByteAt(members, position + 1))] |= bits;
     } else {
-      two_byte_class_[kLeadRows[byte] * 256u + ByteAt(members, position + 1)] |= bits;
+      for (unsigned second = 0; second < 256; ++second) class_[PairIndex(byte, second)] |= bits;
     }
   }
 }
@@ -126,45 +120,10 @@ void LineWrapper::AddMembers(std::string_view set, std::uint8_t bits) {
 inline std::uint8_t LineWrapper::ClassAt(const Text& text, std::size_t position) const {
   // The end of the line and a lead byte it cuts off are members of no set.
   if (position >= text.chars_end) return 0;
-  const unsigned char byte = ByteAt(text.bytes, position);
-  if (!IsLeadByte(byte)) return single_byte_class_[byte];
-  return two_byte_class_[kLeadRows[byte] * 256u + ByteAt(text.bytes, position + 1)];
-}
-
-inline bool LineWrapper::FindCandidate(const Text& text, Scan& scan, Candidate& found) const {
-  // Every character holds at least one byte: short rests need no counting.
-  if (text.chars_end - scan.rest < line_length_) return false;
-  // The split is the boundary with line_length characters between the rest's
-  // start and it. The end of the characters counts as a boundary too, so a
-  // rest of exactly line_length characters splits there.
-  const std::size_t end_word = text.chars_end / kBlockBytes;
-  const std::uint64_t end_bit = std::uint64_t{1} << (text.chars_end % kBlockBytes);
-  const auto boundaries = [&](std::size_t word) {
-    const std::uint64_t starts = text.starts[word];
-    return char_starts::BitRanks(word != end_word ? starts : (starts & (end_bit - 1)) | end_bit);
-  };
-  std::size_t word = scan.rest / kBlockBytes;
-  const auto offset = static_cast<unsigned>(scan.rest % kBlockBytes);
-  unsigned rank = 0;
-  if (word != scan.word) {
-    scan.word = word;
-    scan.ranks = boundaries(word);
-    rank = scan.ranks.Below(offset);
-  } else {
-    rank = scan.rest == scan.ranked ? scan.rank : scan.ranks.Below(offset);
-  }
-  std::uint64_t target = std::uint64_t{rank} + line_length_;
-  while (target >= scan.ranks.Count()) {
-    if (word == end_word) return false;
-    target -= scan.ranks.Count();
-    scan.word = ++word;
-    scan.ranks = boundaries(word);
-  }
-  scan.rank = static_cast<unsigned>(target);
-  found.split = word * kBlockBytes + scan.ranks.Select(scan.rank);
-  scan.ranked = found.split;
-  found.last = found.split - (LineStarts::StartBit(text.starts, found.split - 1) ? 1u : 2u);
-  return true;
+  // The byte after a single-byte character at the very end of the line is
+  // not there to read; its row holds the same class in every column.
+  const unsigned char second = position + 1 < text.bytes.size() ? ByteAt(text.bytes, position + 1) : 0;
+  return class_[PairIndex(ByteAt(text.bytes, position), second)];
 }
 
 inline std::size_t LineWrapper::BackOffFromNoEnd(const Text& text, BackCursor& cursor,
@@ -208,35 +167,76 @@ inline std::size_t LineWrapper::BackOffFromNoTop(const Text& text, BackCursor& c
   return split;
 }
 
-bool LineWrapper::PlaceDisplayLine(const Text& text, Scan& scan, DisplayLine& out) const {
-  const std::size_t rest = scan.rest;
-  Candidate candidate;
-  if (!FindCandidate(text, scan, candidate)) return false;
+inline bool LineWrapper::RuleApplies(const Text& text, const Candidate& candidate) const {
+  return ((ClassAt(text, candidate.last) & kNoEnd) | (ClassAt(text, candidate.split) & kNoTop)) != 0;
+}
+
+LineWrapper::Break LineWrapper::ApplyRules(const Text& text, std::size_t rest, const Candidate& candidate) const {
   BackCursor cursor(text.starts, rest, candidate.last);
   const std::size_t split = BackOffFromNoEnd(text, cursor, candidate);
   Break found = ApplyNoTopRule(text, cursor, split);
   // Every display line takes at least one character: when the two back-offs
   // together leave nothing, the line breaks hard at the candidate.
   if (found.split == rest) found.split = candidate.split;
-
-  out = DisplayLine{rest, found.split, found.hangs};
-  scan.rest = found.split;
-  return true;
+  return found;
 }
+
+// ---------------------------------------------------------------------------
+// The kernels.
+
+template <>
+struct LineWrapper::Kernel<false> {
+  using Ranks = char_starts::BitRanks;
+#define VELTO_WRAP_TARGET
+#include "measure/line_wrap_kernel.inc"
+#undef VELTO_WRAP_TARGET
+};
+
+#if defined(VELTO_WRAP_BIT_INSTRUCTIONS)
+template <>
+struct LineWrapper::Kernel<true> {
+#define VELTO_WRAP_TARGET __attribute__((target("popcnt,bmi,bmi2")))
+  // The bit questions in one instruction or two each: a bit count, and the
+  // rank-th set bit found by depositing a single bit into the word.
+  class Ranks {
+   public:
+    Ranks() = default;
+    VELTO_WRAP_TARGET explicit Ranks(std::uint64_t bits) : bits_(bits) {}
+    VELTO_WRAP_TARGET unsigned Count() const { return static_cast<unsigned>(_mm_popcnt_u64(bits_)); }
+    VELTO_WRAP_TARGET unsigned Below(unsigned position) const {
+      return static_cast<unsigned>(_mm_popcnt_u64(_bzhi_u64(bits_, position)));
+    }
+    VELTO_WRAP_TARGET unsigned Select(unsigned rank) const {
+      return static_cast<unsigned>(_tzcnt_u64(_pdep_u64(std::uint64_t{1} << rank, bits_)));
+    }
+
+   private:
+    std::uint64_t bits_ = 0;
+  };
+#include "measure/line_wrap_kernel.inc"
+#undef VELTO_WRAP_TARGET
+};
+#endif
 
 bool LineWrapper::Wraps(std::size_t chars_end) const {
   return line_length_ != 0 && chars_end >= line_length_;
 }
 
-std::int32_t LineWrapper::CountDisplayLines(const Text& text) const {
+std::int32_t LineWrapper::CountDisplayLines(const Text& text, ScanVariant variant) const {
   std::uint64_t count = 0;
-  Scan scan;
-  DisplayLine display_line;
+  std::size_t final_begin = 0;
   if (Wraps(text.chars_end)) {
-    while (PlaceDisplayLine(text, scan, display_line)) ++count;
+#if defined(VELTO_WRAP_BIT_INSTRUCTIONS)
+    if (HasBitInstructions(variant)) {
+      count = Kernel<true>::CountBreaks(*this, text, final_begin);
+    } else
+#endif
+    {
+      count = Kernel<false>::CountBreaks(*this, text, final_begin);
+    }
   }
   // The final, partial line; an empty line is one empty display line.
-  if (scan.rest < text.bytes.size() || text.bytes.empty()) ++count;
+  if (final_begin < text.bytes.size() || text.bytes.empty()) ++count;
   constexpr auto kMost = static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max());
   return static_cast<std::int32_t>(count < kMost ? count : kMost);
 }
@@ -246,12 +246,12 @@ std::int32_t LineWrapper::CountDisplayLines(std::string_view source_line) const 
   const std::size_t chars_end = sjis::CharsEnd(line);
   LineStarts starts;
   if (Wraps(chars_end)) starts.Scan(line);
-  return CountDisplayLines(Text{line, chars_end, starts.words()});
+  return CountDisplayLines(Text{line, chars_end, starts.words()}, starts.variant());
 }
 
 std::int32_t LineWrapper::CountDisplayLines(std::string_view source_line, const LineStarts& starts) const {
   const std::string_view line = WithoutLineFeed(source_line);
-  return CountDisplayLines(Text{line, sjis::CharsEnd(line), starts.words()});
+  return CountDisplayLines(Text{line, sjis::CharsEnd(line), starts.words()}, starts.variant());
 }
 
 LineWrapper::Walker::Walker(const LineWrapper& wrapper, std::string_view source_line, ScanVariant variant)
@@ -262,7 +262,7 @@ LineWrapper::Walker::Walker(const LineWrapper& wrapper, std::string_view source_
 bool LineWrapper::Walker::Next(DisplayLine& out) {
   if (done_) return false;
   const Text text{line_, chars_end_, starts_.words()};
-  if (wrapper_->Wraps(chars_end_) && wrapper_->PlaceDisplayLine(text, scan_, out)) return true;
+  if (wrapper_->Wraps(chars_end_) && Kernel<false>::PlaceDisplayLine(*wrapper_, text, scan_, out)) return true;
   done_ = true;
   // The final, partial line; an empty line is one empty display line.
   if (scan_.rest < line_.size() || line_.empty()) {

@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
+#include <vector>
 
 #include "measure/char_starts.h"
 #include "measure/line_counts.h"
@@ -57,15 +58,18 @@ class LineWrapper {
   // boundaries of the 64 bytes from 64 * `word` on, and `ranked` is a
   // position there with `rank` of them before it: the last split found, so
   // that the next display line, which mostly begins there, needs no count
-  // of its own.
-  struct Scan {
+  // of its own. Ranks answers Count(), Below(position) and Select(rank) on
+  // a word of bits, as char_starts::BitRanks does.
+  template <class Ranks>
+  struct Progress {
     static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
     std::size_t rest = 0;
     std::size_t word = kNone;
-    char_starts::BitRanks ranks;
+    Ranks ranks;
     std::size_t ranked = kNone;
     unsigned rank = 0;
   };
+  using Scan = Progress<char_starts::BitRanks>;
 
  public:
   explicit LineWrapper(const LineBreakRules& rules);
@@ -76,6 +80,8 @@ class LineWrapper {
   std::int32_t CountDisplayLines(std::string_view source_line) const;
   // The same for a line without NUL bytes (as the reader delivers them)
   // whose starts have been scanned already, with or without its line feed.
+  // The display lines are found with the instructions of the variant the
+  // starts were scanned with.
   std::int32_t CountDisplayLines(std::string_view source_line, const LineStarts& starts) const;
 
   // Yields the display lines of one source line one after another; it yields
@@ -101,8 +107,6 @@ class LineWrapper {
  private:
   // Membership bits of one character.
   enum : std::uint8_t { kNoTop = 1, kHang = 2, kNoEnd = 4 };
-  // Code page 932 has 60 lead bytes; each has a row of 256 trail bytes.
-  static constexpr std::size_t kLeadBytes = 60;
 
   // The line being wrapped: its bytes (without the trailing line feed), where
   // its characters end (a lead byte cut off by the end of the line is no
@@ -115,13 +119,16 @@ class LineWrapper {
   };
 
   void AddMembers(std::string_view set, std::uint8_t bits);
+  // The row of class_ a character's bytes select: its first byte and the
+  // one after it, whether that byte is part of the character or not.
+  static std::size_t PairIndex(unsigned first, unsigned second) { return first * 256u + second; }
   // The membership bits of the character at position.
   std::uint8_t ClassAt(const Text& text, std::size_t position) const;
   // Whether a line whose characters end at chars_end needs its starts: only
   // a line of line_length characters or more has a display line before its
   // final one.
   bool Wraps(std::size_t chars_end) const;
-  std::int32_t CountDisplayLines(const Text& text) const;
+  std::int32_t CountDisplayLines(const Text& text, ScanVariant variant) const;
 
   // The candidate break point right after the first line_length characters
   // of the rest, and where the last of them begins.
@@ -136,13 +143,19 @@ class LineWrapper {
   };
   class BackCursor;
 
-  // Places the next display line of text from the rest on and moves the rest
-  // past it; false when the rest holds fewer than line_length characters (it
-  // is then the final, partial line).
-  bool PlaceDisplayLine(const Text& text, Scan& scan, DisplayLine& out) const;
-  // The steps of PlaceDisplayLine, in order. FindCandidate is false when the
-  // rest holds fewer than line_length characters.
-  bool FindCandidate(const Text& text, Scan& scan, Candidate& found) const;
+  // The loop over the display lines of a line, which finds each candidate
+  // by counting bits: compiled once with portable word operations, and on
+  // x86-64 once more with the processor's bit-count and bit-deposit
+  // instructions (line_wrap_kernel.inc).
+  template <bool kBitInstructions>
+  struct Kernel;
+
+  // Whether a rule moves the break away from the candidate: its last
+  // character may not end a line, or the character after it may not begin
+  // one. Most candidates are kept, and the steps below run only for the rest.
+  bool RuleApplies(const Text& text, const Candidate& candidate) const;
+  // The break of a display line from the rest on, the rules applied.
+  Break ApplyRules(const Text& text, std::size_t rest, const Candidate& candidate) const;
   // A character that may not end a line moves on to the next line.
   std::size_t BackOffFromNoEnd(const Text& text, BackCursor& cursor, const Candidate& candidate) const;
   // A character that may not begin a line hangs past the margin when it may,
@@ -153,8 +166,11 @@ class LineWrapper {
 
   std::uint32_t line_length_;
   std::uint32_t backoff_limit_;
-  std::array<std::uint8_t, 256> single_byte_class_{};
-  std::array<std::uint8_t, kLeadBytes * 256> two_byte_class_{};
+  // The membership bits of every character, by PairIndex of its first two
+  // bytes: one load, whether the character takes one byte or two. The rows
+  // of single-byte characters repeat their class in every column. Held on
+  // the heap (64 KiB), so a wrapper may live on any stack.
+  std::vector<std::uint8_t> class_;
 };
 
 }  // namespace velto::measure
