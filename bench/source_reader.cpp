@@ -74,13 +74,12 @@ const Workspace& Files() {
 
 void ReadWithReader(benchmark::State& state, std::size_t index) {
   const Workspace& files = Files();
-  char line[velto::measure::kReadBufferLimit];
   for (auto _ : state) {
     velto::measure::SourceLineReader reader(static_cast<velto::CharSet>(kEncodings[index].char_set));
     if (!reader.Open(files.paths[index].c_str())) std::abort();
-    std::size_t length = 0;
+    std::string_view line;
     std::size_t total = 0;
-    while (reader.ReadSourceLine(line, length)) total += length;
+    while (reader.ReadSourceLine(line)) total += line.size();
     benchmark::DoNotOptimize(total);
   }
   state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(files.contents[index].size()));

@@ -57,8 +57,7 @@ struct LineWalker::Walk {
         wrapper(measure::RulesOf(settings)),
         reader(settings.char_set),
         tally(settings.page_length),
-        filter(measure::markup::MakeFilter(settings.markup, settings.aozora_body_only)),
-        source(new char[measure::kReadBufferLimit]) {}
+        filter(measure::markup::MakeFilter(settings.markup, settings.aozora_body_only)) {}
 
   bool NextCountedLine();
   void FillRuby(const measure::DisplayLine& range);
@@ -68,7 +67,6 @@ struct LineWalker::Walk {
   measure::SourceLineReader reader;
   measure::Tally tally;
   std::unique_ptr<measure::markup::Filter> filter;
-  std::unique_ptr<char[]> source;
   Failure failure = Failure::kNone;
   bool opened = false;
   bool source_ended = false;
@@ -82,18 +80,18 @@ struct LineWalker::Walk {
 
 // Moves on to the next line that is counted. False at the end of the text.
 bool LineWalker::Walk::NextCountedLine() {
-  std::size_t length = 0;
   if (filter == nullptr) {
-    if (!reader.ReadSourceLine(source.get(), length)) return false;
+    // The line stays where the reader put it until the next read.
+    if (!reader.ReadSourceLine(text)) return false;
     current = HeldLine{};
-    text = std::string_view(source.get(), length);
     tally.AddText(text);
   } else {
     HoldingSink sink(held);
     for (;;) {
       while (held.empty() && !source_ended) {
-        if (reader.ReadSourceLine(source.get(), length)) {
-          filter->Push(std::string_view(source.get(), length), sink);
+        std::string_view source;
+        if (reader.ReadSourceLine(source)) {
+          filter->Push(source, sink);
         } else {
           filter->Finish(sink);
           source_ended = true;

@@ -38,7 +38,7 @@ LineBreakRules RulesOf(const Settings& settings) {
 }
 
 Engine::Engine(const Settings& settings)
-    : settings_(settings), wrapper_(RulesOf(settings_)), line_(new char[kReadBufferLimit]) {}
+    : settings_(settings), wrapper_(RulesOf(settings_)) {}
 
 void Engine::SetCharSet(CharSet char_set) {
   if (char_set == settings_.char_set) return;
@@ -76,9 +76,8 @@ Result Engine::RunPlain(log::DebugLogFile* log) {
   Tally tally(settings_.page_length);
   // One scan of each line serves both its counts and its wrapping.
   LineStarts starts;
-  std::size_t length = 0;
-  while (reader_->ReadSourceLine(line_.get(), length)) {
-    const std::string_view line(line_.get(), length);
+  std::string_view line;
+  while (reader_->ReadSourceLine(line)) {
     // The reader ends a line at its line feed, so only the last byte can be one.
     const std::int64_t count = tally.AddCounted(starts.Scan(line), line.ends_with('\n'));
     if (log != nullptr) log->LogCharacterCount(count);
@@ -90,10 +89,8 @@ Result Engine::RunPlain(log::DebugLogFile* log) {
 Result Engine::RunMarked(markup::Filter& filter, log::DebugLogFile* log) {
   Tally tally(settings_.page_length);
   CountingSink sink(wrapper_, tally, log);
-  std::size_t length = 0;
-  while (reader_->ReadSourceLine(line_.get(), length)) {
-    filter.Push(std::string_view(line_.get(), length), sink);
-  }
+  std::string_view line;
+  while (reader_->ReadSourceLine(line)) filter.Push(line, sink);
   filter.Finish(sink);
   return {Failure::kNone, tally.Sums()};
 }

@@ -41,7 +41,6 @@ class Engine {
   Settings settings_;
   LineWrapper wrapper_;
   std::unique_ptr<SourceLineReader> reader_;  // for settings_.char_set, made on first use
-  std::unique_ptr<char[]> line_;
 };
 
 }  // namespace velto::measure

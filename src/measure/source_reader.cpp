@@ -170,9 +170,10 @@ bool SourceLineReader::PrepareToRead() {
   opened_ = false;
   at_end_ = big_endian_ = units_complete_ = false;
   unit_count_ = carry_size_ = 0;
+  if (line_ == nullptr) line_.reset(new (std::nothrow) char[kReadBufferLimit]);
   if (bytes_ == nullptr) bytes_.reset(new (std::nothrow) char[kReadBufferLimit]);
   if (units_ == nullptr) units_.reset(new (std::nothrow) char16_t[kReadBufferLimit]);
-  if (bytes_ == nullptr || units_ == nullptr) return false;
+  if (line_ == nullptr || bytes_ == nullptr || units_ == nullptr) return false;
   if (path_ == ReadPath::kConverting && decoder_ == nullptr) {
     decoder_.reset(new (std::nothrow) platform::Decoder(code_page_));
   }
@@ -216,22 +217,51 @@ void SourceLineReader::SkipMark() {
   }
 }
 
-bool SourceLineReader::ReadSourceLine(char* line, std::size_t& length) {
+bool SourceLineReader::ReadSourceLine(std::string_view& line) {
   if (!opened_ || file_.failed()) return false;
+  std::size_t length = 0;
+  bool read = false;
   switch (path_) {
-    case ReadPath::kBytes: return ReadByteLine(line, length);
-    case ReadPath::kConverting: return ReadConvertedLine(line, length);
-    case ReadPath::kUtf16: return ReadUtf16Line(line, length);
+    case ReadPath::kBytes: return ReadByteLine(line);
+    case ReadPath::kConverting: read = ReadConvertedLine(line_.get(), length); break;
+    case ReadPath::kUtf16: read = ReadUtf16Line(line_.get(), length); break;
   }
-  return false;
+  if (read) line = std::string_view(line_.get(), length);
+  return read;
 }
 
-bool SourceLineReader::ReadByteLine(char* line, std::size_t& length) {
+bool SourceLineReader::ReadByteLine(std::string_view& line) {
   if (at_end_) return false;
-  const std::size_t count = ReadTextLine(line);
+  if (TakeLineInPlace(line)) return true;
+  const std::size_t count = ReadTextLine(line_.get());
   if (file_.failed()) return false;
-  length = DeliveredLength(line, count);
-  line[length] = '\0';
+  line = std::string_view(line_.get(), DeliveredLength(line_.get(), count));
+  return true;
+}
+
+// Most lines lie whole in the bytes held, line feed and all: they are
+// delivered where they are instead of being copied out. A CR LF pair
+// becomes its LF by writing the LF over the CR, which only our own buffer
+// allows. Every other case (a piece carried over, a line that runs past
+// the bytes held or past the piece limit) takes ReadTextLine's way, which
+// gives the same line.
+bool SourceLineReader::TakeLineInPlace(std::string_view& line) {
+  if (carry_size_ != 0) return false;
+  const char* bytes = file_.data();
+  const auto* lf = static_cast<const char*>(std::memchr(bytes, '\n', std::min(file_.size(), kPieceLimit + 1)));
+  if (lf == nullptr) return false;
+  const auto before = static_cast<std::size_t>(lf - bytes);
+  std::size_t length = before + 1;
+  if (before > 0 && bytes[before - 1] == '\r') {
+    char* own = file_.own_data();
+    if (own == nullptr) return false;
+    own[before - 1] = '\n';
+    length = before;
+  } else if (before >= kPieceLimit) {
+    return false;
+  }
+  file_.Consume(before + 1);
+  line = std::string_view(bytes, DeliveredLength(bytes, length));
   return true;
 }
 

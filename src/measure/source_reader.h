@@ -27,6 +27,9 @@ class BufferedFile {
 
   // The bytes held and not yet consumed.
   const char* data() const { return base_ + begin_; }
+  // The same bytes, where they are our own buffer's and may be changed in
+  // place; nullptr where they are the caller's.
+  char* own_data() { return base_ == buffer_.get() ? buffer_.get() + begin_ : nullptr; }
   std::size_t size() const { return end_ - begin_; }
   void Consume(std::size_t count) { begin_ += count; }
 
@@ -70,11 +73,12 @@ class SourceLineReader {
   // the conversion cannot be set up.
   bool OpenBytes(std::string_view bytes);
 
-  // Stores the next source line, NUL-terminated code page 932, in line
-  // (kReadBufferLimit bytes) and its byte length in length; true. False
-  // when the text had already reached its end before the call (line
-  // untouched), and from a read error on.
-  bool ReadSourceLine(char* line, std::size_t& length);
+  // The next source line in code page 932, without NUL bytes, in line;
+  // true. Its bytes stay valid until the next call or Open: they lie in the
+  // reader's buffers, often where the file's bytes were read. False when
+  // the text had already reached its end before the call (line untouched),
+  // and from a read error on.
+  bool ReadSourceLine(std::string_view& line);
 
   // A read error (not the end of the file) ended the reading.
   bool ReadFailed() const { return file_.failed(); }
@@ -84,7 +88,8 @@ class SourceLineReader {
   enum class CutRule { kAnyByte, kShiftJis, kEucJp, kUtf8 };
 
   bool PrepareToRead();
-  bool ReadByteLine(char* line, std::size_t& length);
+  bool ReadByteLine(std::string_view& line);
+  bool TakeLineInPlace(std::string_view& line);
   bool ReadConvertedLine(char* line, std::size_t& length);
   bool ReadUtf16Line(char* line, std::size_t& length);
 
@@ -102,6 +107,7 @@ class SourceLineReader {
 
   BufferedFile file_;
   std::unique_ptr<platform::Decoder> decoder_;
+  std::unique_ptr<char[]> line_;       // the line delivered, when it is not delivered in place
   std::unique_ptr<char[]> bytes_;      // one line of the file before conversion
   std::unique_ptr<char16_t[]> units_;  // one line in UTF-16 on its way to code page 932
   std::size_t unit_count_ = 0;         // units held, not yet delivered

@@ -30,20 +30,18 @@ constexpr std::size_t kPiece = kReadBufferLimit - 1;
 // Every source line the reader delivers, read to the end.
 Lines ReadAll(SourceLineReader& reader) {
   Lines lines;
-  char line[kReadBufferLimit];
-  std::size_t length = 0;
-  while (reader.ReadSourceLine(line, length)) {
-    EXPECT_LE(length, kPiece);
-    EXPECT_EQ(line[length], '\0');
-    EXPECT_EQ(std::strlen(line), length);
-    lines.emplace_back(line, length);
+  std::string_view line;
+  while (reader.ReadSourceLine(line)) {
+    EXPECT_LE(line.size(), kPiece);
+    EXPECT_EQ(line.find('\0'), std::string_view::npos);
+    lines.emplace_back(line);
     if (lines.size() > 100000) {
       ADD_FAILURE() << "the reader does not end";
       break;
     }
   }
   // The end is for good.
-  EXPECT_FALSE(reader.ReadSourceLine(line, length));
+  EXPECT_FALSE(reader.ReadSourceLine(line));
   EXPECT_FALSE(reader.ReadFailed());
   return lines;
 }
@@ -254,26 +252,21 @@ TEST(SourceLineReader, FailsToOpenAMissingFile) {
   testing::Sandbox sandbox;
   SourceLineReader reader(CharSet{0});
   EXPECT_FALSE(reader.Open(sandbox.Path("missing.txt").c_str()));
-  char line[kReadBufferLimit] = "untouched";
-  std::size_t length = 7;
-  EXPECT_FALSE(reader.ReadSourceLine(line, length));
-  EXPECT_STREQ(line, "untouched");
-  EXPECT_EQ(length, 7u);
+  std::string_view line = "untouched";
+  EXPECT_FALSE(reader.ReadSourceLine(line));
+  EXPECT_EQ(line, "untouched");
 }
 
 TEST(SourceLineReader, LeavesTheLineUntouchedAtTheEnd) {
   testing::Sandbox sandbox;
   SourceLineReader reader(CharSet{6});
   ASSERT_TRUE(reader.Open(sandbox.Write("a.txt", "abc").c_str()));
-  char line[kReadBufferLimit] = {};
-  std::size_t length = 0;
-  ASSERT_TRUE(reader.ReadSourceLine(line, length));
-  EXPECT_STREQ(line, "abc");
-  std::strcpy(line, "kept");
-  length = 4;
-  EXPECT_FALSE(reader.ReadSourceLine(line, length));
-  EXPECT_STREQ(line, "kept");
-  EXPECT_EQ(length, 4u);
+  std::string_view line;
+  ASSERT_TRUE(reader.ReadSourceLine(line));
+  EXPECT_EQ(line, "abc");
+  line = "kept";
+  EXPECT_FALSE(reader.ReadSourceLine(line));
+  EXPECT_EQ(line, "kept");
 }
 
 // The next read of the file fails the way a failing disk makes it fail.
@@ -283,31 +276,29 @@ TEST(SourceLineReader, ReadErrorEndsTheReadingAndIsReported) {
   testing::FileFaults faults;
   SourceLineReader reader(CharSet{0}, 16);
   ASSERT_TRUE(reader.Open(path.c_str()));
-  char line[kReadBufferLimit];
-  std::size_t length = 0;
-  ASSERT_TRUE(reader.ReadSourceLine(line, length));
-  EXPECT_STREQ(line, "line\n");
+  std::string_view line;
+  ASSERT_TRUE(reader.ReadSourceLine(line));
+  EXPECT_EQ(line, "line\n");
 
   faults.Fail(testing::FileOp::kRead, 1, EIO, "a.txt", true);
   int lines = 0;
-  while (reader.ReadSourceLine(line, length)) ++lines;
+  while (reader.ReadSourceLine(line)) ++lines;
   EXPECT_LT(lines, 5);
   EXPECT_TRUE(reader.ReadFailed());
-  EXPECT_FALSE(reader.ReadSourceLine(line, length));
+  EXPECT_FALSE(reader.ReadSourceLine(line));
 }
 
 TEST(SourceLineReader, ReopeningStartsAfresh) {
   testing::Sandbox sandbox;
   SourceLineReader reader(CharSet{2});
-  char line[kReadBufferLimit];
-  std::size_t length = 0;
+  std::string_view line;
   ASSERT_TRUE(reader.Open(sandbox.Write("be.txt", std::string("\xFE\xFF\x00\x61", 4)).c_str()));
-  ASSERT_TRUE(reader.ReadSourceLine(line, length));
-  EXPECT_STREQ(line, "a");
-  EXPECT_FALSE(reader.ReadSourceLine(line, length));
+  ASSERT_TRUE(reader.ReadSourceLine(line));
+  EXPECT_EQ(line, "a");
+  EXPECT_FALSE(reader.ReadSourceLine(line));
   ASSERT_TRUE(reader.Open(sandbox.Write("le.txt", std::string("\x62\x00", 2)).c_str()));
-  ASSERT_TRUE(reader.ReadSourceLine(line, length));
-  EXPECT_STREQ(line, "b");
+  ASSERT_TRUE(reader.ReadSourceLine(line));
+  EXPECT_EQ(line, "b");
 }
 
 // Real Japanese text in every encoding reads as its Shift-JIS form, line for
