@@ -201,7 +201,7 @@ struct LineWrapper::Kernel<true> {
   class Ranks {
    public:
     Ranks() = default;
-    VELTO_WRAP_TARGET explicit Ranks(std::uint64_t bits) : bits_(bits) {}
+    explicit Ranks(std::uint64_t bits) : bits_(bits) {}
     VELTO_WRAP_TARGET unsigned Count() const { return static_cast<unsigned>(_mm_popcnt_u64(bits_)); }
     VELTO_WRAP_TARGET unsigned Below(unsigned position) const {
       return static_cast<unsigned>(_mm_popcnt_u64(_bzhi_u64(bits_, position)));
