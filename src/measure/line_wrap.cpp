@@ -168,7 +168,12 @@ inline std::size_t LineWrapper::BackOffFromNoTop(const Text& text, BackCursor& c
 }
 
 inline bool LineWrapper::RuleApplies(const Text& text, const Candidate& candidate) const {
-  return ((ClassAt(text, candidate.last) & kNoEnd) | (ClassAt(text, candidate.split) & kNoTop)) != 0;
+  // The last character lies before the split, so it needs none of ClassAt's
+  // checks: the byte before the split is its second byte when it has two,
+  // and when it has one, any second byte gives the same class.
+  const std::uint8_t last =
+      class_[PairIndex(ByteAt(text.bytes, candidate.last), ByteAt(text.bytes, candidate.split - 1))];
+  return ((last & kNoEnd) | (ClassAt(text, candidate.split) & kNoTop)) != 0;
 }
 
 LineWrapper::Break LineWrapper::ApplyRules(const Text& text, std::size_t rest, const Candidate& candidate) const {
@@ -256,7 +261,10 @@ std::int32_t LineWrapper::CountDisplayLines(std::string_view source_line, const 
 
 LineWrapper::Walker::Walker(const LineWrapper& wrapper, std::string_view source_line, ScanVariant variant)
     : wrapper_(&wrapper), line_(WrappedPart(source_line)), chars_end_(sjis::CharsEnd(line_)) {
-  if (wrapper_->Wraps(chars_end_)) starts_.Scan(line_, variant);
+  if (wrapper_->Wraps(chars_end_)) {
+    starts_.Scan(line_, variant);
+    Kernel<false>::MoveTo(Text{line_, chars_end_, starts_.words()}, scan_, 0);
+  }
 }
 
 bool LineWrapper::Walker::Next(DisplayLine& out) {

@@ -54,19 +54,17 @@ struct DisplayLine {
 // nothing is allocated for lines the reader delivers.
 class LineWrapper {
   // How far the walk through one line has come: the rest (the part no
-  // display line holds yet) begins at `rest`. `ranks` holds the character
-  // boundaries of the 64 bytes from 64 * `word` on, and `ranked` is a
-  // position there with `rank` of them before it: the last split found, so
+  // display line holds yet) begins at `rest`; `ranks` holds the character
+  // boundaries of the 64 bytes from 64 * `word` on, the word of the rest or
+  // of the split last found, with `rank` of them before that position, so
   // that the next display line, which mostly begins there, needs no count
   // of its own. Ranks answers Count(), Below(position) and Select(rank) on
   // a word of bits, as char_starts::BitRanks does.
   template <class Ranks>
   struct Progress {
-    static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
     std::size_t rest = 0;
-    std::size_t word = kNone;
+    std::size_t word = 0;
     Ranks ranks;
-    std::size_t ranked = kNone;
     unsigned rank = 0;
   };
   using Scan = Progress<char_starts::BitRanks>;
