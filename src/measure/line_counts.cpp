@@ -68,7 +68,7 @@ unsigned CountBits(std::uint64_t bits) { return CountBitsPortable(bits); }
 }  // namespace sse2
 
 namespace avx2 {
-#define VELTO_SCAN_TARGET __attribute__((target("avx2,popcnt")))
+#define VELTO_SCAN_TARGET __attribute__((target("avx2,popcnt,bmi,bmi2")))
 // 0xFF in each byte of half that lies in [low, low + span].
 VELTO_SCAN_TARGET __m256i InRange(__m256i half, unsigned char low, unsigned char span) {
   const __m256i above = _mm256_subs_epu8(_mm256_sub_epi8(half, _mm256_set1_epi8(static_cast<char>(low))),
@@ -101,7 +101,7 @@ VELTO_SCAN_TARGET unsigned CountBits(std::uint64_t bits) {
 }  // namespace avx2
 
 namespace avx512 {
-#define VELTO_SCAN_TARGET __attribute__((target("avx512f,avx512bw,popcnt")))
+#define VELTO_SCAN_TARGET __attribute__((target("avx512f,avx512bw,popcnt,bmi,bmi2")))
 // A bit per byte of block that lies in [low, low + span].
 VELTO_SCAN_TARGET std::uint64_t InRange(__m512i block, unsigned char low, unsigned char span) {
   return _mm512_cmple_epu8_mask(_mm512_sub_epi8(block, _mm512_set1_epi8(static_cast<char>(low))),
