@@ -8,7 +8,7 @@ namespace measure {
 namespace {
 
 // Counts each line a markup filter hands on, as the plain run counts source
-// lines.
+// lines: from the one scan the filter made of it.
 class CountingSink final : public markup::Sink {
  public:
   CountingSink(const LineWrapper& wrapper, Tally& tally, log::DebugLogFile* log)
@@ -17,7 +17,7 @@ class CountingSink final : public markup::Sink {
   void Line(const markup::MarkedLine& line) override {
     const std::int64_t count = tally_.AddCounted(line.counts, line.text.ends_with('\n'));
     if (log_ != nullptr) log_->LogCharacterCount(count);
-    tally_.AddDisplayLines(wrapper_.CountDisplayLines(line.text));
+    tally_.AddDisplayLines(wrapper_.CountDisplayLines(line.text, line.starts));
     for (const markup::RubySpan& span : line.ruby) {
       tally_.AddRuby(span.characters);
     }

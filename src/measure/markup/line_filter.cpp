@@ -16,10 +16,7 @@ void BaseText::Clear(const TriggerScanner& source) {
   left_out_ = false;
   part_begin_ = 0;
   part_end_ = 0;
-  counted_to_ = 0;
-  left_out_counts_ = {};
-  inserted_counts_ = {};
-  counted_ = true;
+  aligned_ = true;
 }
 
 void BaseText::Insert(std::size_t at, std::size_t begin, std::size_t end) {
@@ -31,19 +28,15 @@ void BaseText::Insert(std::size_t at, std::size_t begin, std::size_t end) {
   // The text no longer ends with the last part.
   part_begin_ = part_end_;
   // It was a gap between parts, left out until now.
-  if (end <= counted_to_ && source_->IsBoundary(begin) && source_->IsBoundary(end)) {
-    inserted_counts_ += source_->Count(begin, end);
-  } else {
-    counted_ = false;
-  }
+  if (!source_->IsBoundary(begin) || !source_->IsBoundary(end)) aligned_ = false;
 }
 
-void BaseText::Split(bool page) { cuts_.push_back({size_, page, Counts()}); }
+void BaseText::Split(bool page) { cuts_.push_back({size_, page}); }
 
 void LineFilter::Push(std::string_view source_line, Sink& sink) {
   scanner_.Scan(source_line);
   if (scanner_.Next(0) == source_line.size()) {
-    Deliver({source_line, {}, scanner_.Count()}, sink);
+    Deliver(source_line, {}, sink);
     return;
   }
   base_.Clear(scanner_);
@@ -59,50 +52,49 @@ void LineFilter::HandOn(Sink& sink) {
   // Cuts before nothing but the line end move behind it.
   if (!text.empty() && text.back() == '\n') {
     for (BaseText::Cut& cut : cuts) {
-      if (cut.at == text.size() - 1) cut = {text.size(), cut.page, base_.Counts()};
+      if (cut.at == text.size() - 1) cut.at = text.size();
     }
   }
-  BaseText::Cut begin;
+  std::size_t begin = 0;
   std::size_t next_ruby = 0;
   for (const BaseText::Cut& cut : cuts) {
-    HandOnPiece(begin, cut, next_ruby, sink);
+    HandOnPiece(begin, cut.at, next_ruby, sink);
     if (cut.page) break_pending_ = true;
-    begin = cut;
+    begin = cut.at;
   }
-  HandOnPiece(begin, {text.size(), false, base_.Counts()}, next_ruby, sink);
+  HandOnPiece(begin, text.size(), next_ruby, sink);
 }
 
-void LineFilter::HandOnPiece(const BaseText::Cut& begin, const BaseText::Cut& end, std::size_t& next_ruby,
-                             Sink& sink) {
-  const std::string_view piece = base_.text().substr(begin.at, end.at - begin.at);
+void LineFilter::HandOnPiece(std::size_t begin, std::size_t end, std::size_t& next_ruby, Sink& sink) {
+  const std::string_view piece = base_.text().substr(begin, end - begin);
   const bool only_line_end = piece.empty() || piece == "\n";
   if (only_line_end && base_.left_out_) return;
   // Ruby never crosses a cut: each command closes the bases before it, and
   // the last piece holds the rest. Most lines are one piece.
   const std::size_t first_ruby = next_ruby;
   std::vector<RubySpan>& ruby = base_.ruby_;
-  if (end.at == base_.size()) {
+  if (end == base_.size()) {
     next_ruby = ruby.size();
   } else {
-    while (next_ruby < ruby.size() && ruby[next_ruby].end <= end.at) ++next_ruby;
+    while (next_ruby < ruby.size() && ruby[next_ruby].end <= end) ++next_ruby;
   }
-  if (begin.at != 0) {
+  if (begin != 0) {
     for (std::size_t i = first_ruby; i < next_ruby; ++i) {
-      ruby[i].begin -= begin.at;
-      ruby[i].end -= begin.at;
+      ruby[i].begin -= begin;
+      ruby[i].end -= begin;
     }
   }
-  const LineCounts counts = base_.counted_ ? end.before - begin.before : CountCharactersAndBlanks(piece);
-  Deliver({piece, std::span<const RubySpan>(ruby).subspan(first_ruby, next_ruby - first_ruby), counts}, sink);
+  Deliver(piece, std::span<const RubySpan>(ruby).subspan(first_ruby, next_ruby - first_ruby), sink);
 }
 
-void LineFilter::Deliver(const MarkedLine& line, Sink& sink) {
+void LineFilter::Deliver(std::string_view text, std::span<const RubySpan> ruby, Sink& sink) {
   if (break_pending_) {
     break_pending_ = false;
     // The empty end of the text stays on the page before the break.
-    if (!line.text.empty()) sink.PageBreak();
+    if (!text.empty()) sink.PageBreak();
   }
-  sink.Line(line);
+  const LineCounts counts = starts_.Scan(text);
+  sink.Line({text, ruby, counts, starts_});
 }
 
 }  // namespace velto::measure::markup

@@ -36,12 +36,11 @@ inline void CopyPart(char* to, const char* from, std::size_t count, std::size_t 
 // never longer; the buffer is sized once for the longest line, and
 // appending is a plain copy.
 //
-// The characters and blanks of the text are those of the line without what
-// lies between the parts (the markup left out), taken from the scan of the
-// line, as long as every part begins and ends at a boundary between
-// characters of the line: its characters are then read the same in the
-// text as in the line. A part that cuts a character (which only malformed
-// markup makes) leaves the text to be counted on its own.
+// While every part begins and ends at a boundary between characters of the
+// line, the characters of the text are those of the line without what lies
+// between the parts, so the scan of the line tells where they begin. A part
+// that cuts a character (which only malformed markup makes) leaves the text
+// to be read on its own.
 class BaseText {
  public:
   // Starts the text of the source line that source has read.
@@ -49,37 +48,21 @@ class BaseText {
   const TriggerScanner& source() const { return *source_; }
 
   // Appends the bytes of the source line from begin to end. The markup
-  // between the last part and this one is left out, and counted unless
-  // Pass has counted it.
+  // between the last part and this one is left out.
   void Append(std::size_t begin, std::size_t end) {
-    if (begin != counted_to_) LeaveOutGap(begin);
+    if (begin != part_end_) LeaveOutGap(begin);
     Reserve(end - begin);
     Copy(begin, end);
-    if (!source_->IsBoundary(end)) counted_ = false;
+    if (!source_->IsBoundary(end)) aligned_ = false;
     part_begin_ = begin;
     part_end_ = end;
-    counted_to_ = end;
   }
-  // Markup from begin (the end of the last part) to end, which holds counts,
-  // is left out: what a filter knows of its markup saves counting it. A
-  // place that is not the end of the last part leaves the counting to the
-  // next part.
-  void Pass(std::size_t begin, std::size_t end, LineCounts counts) {
-    if (begin != counted_to_) return;
-    left_out_counts_ += counts;
-    counted_to_ = end;
-  }
-  // A line that nothing but ruby marks up (RubyLineReader) is written
-  // straight into the buffer, without the counting of the parts above:
+  // A line that nothing but ruby marks up (ReadRubyLine) is written
+  // straight into the buffer, without the bookkeeping of the parts above:
   // Kept() is where the text begins, with room for the line and kCopyChunk
-  // bytes more, and EndKept ends the text at size, with the counts of all
-  // that was left out of the line.
+  // bytes more, and EndKept ends the text at size.
   char* Kept() { return buffer_.data(); }
-  void EndKept(std::size_t size, LineCounts left_out) {
-    size_ = size;
-    counted_to_ = source_->line().size();
-    left_out_counts_ = left_out;
-  }
+  void EndKept(std::size_t size) { size_ = size; }
   // Puts the bytes of the source line from begin to end, which lie before
   // the last part appended, into the text at at, a boundary between its
   // characters.
@@ -95,7 +78,7 @@ class BaseText {
   std::size_t RunStart(std::size_t floor, InRun in_run) const {
     std::size_t start = size_;
     const std::size_t part_in_text = size_ - (part_end_ - part_begin_);
-    if (counted_ && part_end_ < source_->line().size()) {
+    if (aligned_ && part_end_ < source_->line().size()) {
       const std::size_t lowest = std::max(floor, part_in_text);
       // start is a boundary; the character before it begins a byte before
       // unless that byte is inside one.
@@ -128,7 +111,6 @@ class BaseText {
   struct Cut {
     std::size_t at = 0;
     bool page = false;
-    LineCounts before;  // of the text before the cut
   };
 
   void Reserve(std::size_t count) {
@@ -143,14 +125,8 @@ class BaseText {
   // Parts come in the order of the source line, so the text is the line up
   // to the end of the last part without the gaps between parts.
   void LeaveOutGap(std::size_t begin) {
-    if (begin < counted_to_ || !source_->IsBoundary(begin)) {
-      counted_ = false;
-    } else {
-      left_out_counts_ += source_->Count(counted_to_, begin);
-    }
+    if (begin < part_end_ || !source_->IsBoundary(begin)) aligned_ = false;
   }
-  // The counts of the text so far, while counted_.
-  LineCounts Counts() const { return source_->Before(counted_to_) - left_out_counts_ + inserted_counts_; }
 
   const TriggerScanner* source_ = nullptr;
   std::string buffer_;
@@ -161,10 +137,7 @@ class BaseText {
   // The last part appended, which ends the text, in the source line.
   std::size_t part_begin_ = 0;
   std::size_t part_end_ = 0;
-  std::size_t counted_to_ = 0;  // in the source line: what lies before is text or left out, and counted
-  LineCounts left_out_counts_;  // of the gaps between parts
-  LineCounts inserted_counts_;  // of the parts inserted
-  bool counted_ = true;         // no part has cut a character, and parts came in order
+  bool aligned_ = true;  // no part has cut a character, and parts came in order
 };
 
 // Copies the text from `from` to `to` into base and hands each trigger in
@@ -214,11 +187,13 @@ class LineFilter : public Filter {
 
  private:
   void HandOn(Sink& sink);
-  void HandOnPiece(const BaseText::Cut& begin, const BaseText::Cut& end, std::size_t& next_ruby, Sink& sink);
-  void Deliver(const MarkedLine& line, Sink& sink);
+  void HandOnPiece(std::size_t begin, std::size_t end, std::size_t& next_ruby, Sink& sink);
+  // Hands on text, counted and located by one scan.
+  void Deliver(std::string_view text, std::span<const RubySpan> ruby, Sink& sink);
 
   TriggerScanner scanner_;
   BaseText base_;
+  LineStarts starts_;  // of the line handed on last
   bool break_pending_ = false;
 };
 

@@ -25,13 +25,14 @@ struct RubySpan {
 };
 
 // One line as it is counted and wrapped. The views stay valid only for the
-// call that hands the line on. The filter has read every character of the
-// line already, so it hands on their counts too: whoever counts the line
-// takes them from here instead of reading it once more.
+// call that hands the line on. The filter scans the text once to count it,
+// and hands on that scan too: whoever wraps the line reads its character
+// starts from there instead of reading the text again.
 struct MarkedLine {
   std::string_view text;  // code page 932, ending in a line feed when the source line did (and only there)
   std::span<const RubySpan> ruby;
-  LineCounts counts;  // of text, as CountCharactersAndBlanks counts them
+  LineCounts counts;          // of text, as CountCharactersAndBlanks counts them
+  const LineStarts& starts;  // of text, with its line feed
 };
 
 // Where a filter hands on what it finds, in the order of the text.

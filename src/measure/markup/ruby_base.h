@@ -30,7 +30,6 @@ class RubyBases {
     bar_ = base_.size();
     bar_source_ = bar_begin;
     bar_size_ = bar_end - bar_begin;
-    base_.Pass(bar_begin, bar_end, kOneCharacter);
   }
 
   // No base reaches back before the text so far; a bar still open is text.
@@ -44,11 +43,11 @@ class RubyBases {
   // 932 lacks: it belongs to a kanji run like any kanji.
   void MarkGaiji() { gaiji_.push_back(base_.size() - kReferenceMark.size()); }
 
-  // Gives the reading (the source line from reading_begin to reading_end,
-  // in brackets of one character each from open to after) a base: the text
-  // after an open bar, else the kanji run that ends the text. False when
-  // that base would be empty (a bar before it is then text).
-  bool Attach(std::size_t open, std::size_t reading_begin, std::size_t reading_end, std::size_t after) {
+  // Gives the reading (the source line from reading_begin to reading_end)
+  // a base: the text after an open bar, else the kanji run that ends the
+  // text. False when that base would be empty (a bar before it is then
+  // text).
+  bool Attach(std::size_t reading_begin, std::size_t reading_end) {
     std::size_t begin = bar_;
     if (bar_ == base_.size()) {
       Close();
@@ -59,10 +58,8 @@ class RubyBases {
       if (begin == base_.size()) return false;
     }
     bar_ = kNotFound;
-    const LineCounts reading = base_.source().Count(reading_begin, reading_end);
     base_.AddRuby(begin, base_.size(), base_.source().line().substr(reading_begin, reading_end - reading_begin),
-                  reading.characters);
-    base_.Pass(open, after, reading + kBrackets);
+                  base_.source().Characters(reading_begin, reading_end));
     base_.LeaveOut();
     Close();
     return true;
@@ -88,10 +85,6 @@ class RubyBases {
             std::find(gaiji_.begin(), gaiji_.end(), at) != gaiji_.end());
   }
 
-  // A bar or a bracket is one character, and no blank.
-  static constexpr LineCounts kOneCharacter{1, 0};
-  static constexpr LineCounts kBrackets{2, 0};
-
   BaseText& base_;
   std::size_t bar_ = kNotFound;  // where the open bar stood in the text
   std::size_t bar_source_ = 0;   // and in the source line
@@ -107,7 +100,7 @@ inline std::size_t ReadRuby(std::size_t open, std::size_t to, CharFinder& closes
   const std::size_t from = open + kRubyOpen.size();
   const std::size_t close = closes.From(from);
   if (close == kNotFound || close + kRubyClose.size() > to || close == from) return kNotFound;
-  if (!bases.Attach(open, from, close, close + kRubyClose.size())) return kNotFound;
+  if (!bases.Attach(from, close)) return kNotFound;
   return close + kRubyClose.size();
 }
 

@@ -60,7 +60,7 @@ bool ReadLine(const TriggerScanner& scan, BaseText& base) {
   std::size_t cut = 0;          // what lies before is in the text, or taken out
   std::size_t floor = 0;        // no base reaches back before this
   std::size_t bar = kNotFound;  // the last bar since floor
-  LineCounts left_out;
+  bool left_out = false;
   for (std::size_t open = marks.Next(0); open < line_size; open = marks.Next(std::max(open + 1, cut))) {
     if (IsBar(line, open)) {
       bar = open;
@@ -84,7 +84,7 @@ bool ReadLine(const TriggerScanner& scan, BaseText& base) {
     if (bar != kNotFound) {
       size = Keep(text, size, line, cut, bar);
       cut = base_begin = BarEnd(line, bar);
-      left_out += LineCounts{1, 0};  // a bar is one character, and no blank
+      left_out = true;
       bar = kNotFound;
     } else {
       base_begin = KanjiRunStart(marks, line, floor, open);
@@ -92,14 +92,13 @@ bool ReadLine(const TriggerScanner& scan, BaseText& base) {
     }
     size = Keep(text, size, line, cut, open);
     cut = floor = close + kRubyClose.size();
-    // The brackets are a character each, and no blank.
-    const LineCounts markup = marks.Count(open, cut);
-    base.AddRuby(size - (open - base_begin), size, {line.data() + reading, close - reading}, markup.characters - 2);
-    left_out += markup;
+    base.AddRuby(size - (open - base_begin), size, {line.data() + reading, close - reading},
+                 marks.Characters(reading, close));
+    left_out = true;
   }
   size = Keep(text, size, line, cut, line_size);
-  base.EndKept(size, left_out);
-  if (left_out.characters != 0) base.LeaveOut();
+  base.EndKept(size);
+  if (left_out) base.LeaveOut();
   return true;
 }
 

@@ -84,8 +84,6 @@ struct TriggerPatterns {
         other_single(Each(triggers.other_single)),
         close_second(Each(triggers.close_second)) {}
   __m128i wide_lead = Each(kWideLead);
-  __m128i space = Each(kSpace);
-  __m128i ideographic_second = Each(kIdeographicSecond);
   __m128i open_second, bar_second, bar_single, other_second, other_single, close_second;
 };
 
@@ -100,14 +98,12 @@ BlockMarks ReadBlockWith(const char* bytes, const TriggerPatterns& with) {
     const __m128i wide = _mm_cmpeq_epi8(here, with.wide_lead);
     const __m128i bar = _mm_or_si128(WideWith(wide, next, with.bar_second), _mm_cmpeq_epi8(here, with.bar_single));
     const __m128i other = _mm_or_si128(WideWith(wide, next, with.other_second), _mm_cmpeq_epi8(here, with.other_single));
-    const __m128i blank = _mm_or_si128(_mm_cmpeq_epi8(here, with.space), WideWith(wide, next, with.ideographic_second));
     const __m128i trigger = _mm_or_si128(_mm_or_si128(WideWith(wide, next, with.open_second), bar), other);
     const unsigned shift = 16 * i;
     marks.leads |= std::uint64_t{Bits(char_starts::LeadBytes(here))} << shift;
     marks.triggers |= std::uint64_t{Bits(trigger)} << shift;
     marks.others |= std::uint64_t{Bits(other)} << shift;
     marks.closes |= std::uint64_t{Bits(WideWith(wide, next, with.close_second))} << shift;
-    marks.blanks |= std::uint64_t{Bits(blank)} << shift;
   }
   return marks;
 }
@@ -126,14 +122,12 @@ struct WideTriggerPatterns {
         other_single(_mm256_set1_epi8(static_cast<char>(triggers.other_single))),
         close_second(_mm256_set1_epi8(static_cast<char>(triggers.close_second))),
         wide_lead(_mm256_set1_epi8(static_cast<char>(kWideLead))),
-        space(_mm256_set1_epi8(static_cast<char>(kSpace))),
-        ideographic_second(_mm256_set1_epi8(static_cast<char>(kIdeographicSecond))),
         first_low(_mm256_set1_epi8(static_cast<char>(sjis::kFirstLeadLow))),
         first_span(_mm256_set1_epi8(static_cast<char>(sjis::kFirstLeadHigh - sjis::kFirstLeadLow))),
         second_low(_mm256_set1_epi8(static_cast<char>(sjis::kSecondLeadLow))),
         second_span(_mm256_set1_epi8(static_cast<char>(sjis::kSecondLeadHigh - sjis::kSecondLeadLow))) {}
   __m256i open_second, bar_second, bar_single, other_second, other_single, close_second;
-  __m256i wide_lead, space, ideographic_second;
+  __m256i wide_lead;
   // The lead-byte ranges, tested as char_starts::LeadBytes tests them.
   __m256i first_low, first_span, second_low, second_span;
 };
@@ -157,7 +151,6 @@ VELTO_TARGET_AVX2 BlockMarks ReadBlockWideWith(const char* bytes, const WideTrig
     const __m256i wide = _mm256_cmpeq_epi8(here, with.wide_lead);
     const __m256i bar = _mm256_or_si256(WideWith(wide, next, with.bar_second), _mm256_cmpeq_epi8(here, with.bar_single));
     const __m256i other = _mm256_or_si256(WideWith(wide, next, with.other_second), _mm256_cmpeq_epi8(here, with.other_single));
-    const __m256i blank = _mm256_or_si256(_mm256_cmpeq_epi8(here, with.space), WideWith(wide, next, with.ideographic_second));
     const __m256i above_first = _mm256_subs_epu8(_mm256_sub_epi8(here, with.first_low), with.first_span);
     const __m256i above_second = _mm256_subs_epu8(_mm256_sub_epi8(here, with.second_low), with.second_span);
     const __m256i leads = _mm256_cmpeq_epi8(_mm256_min_epu8(above_first, above_second), _mm256_setzero_si256());
@@ -166,7 +159,6 @@ VELTO_TARGET_AVX2 BlockMarks ReadBlockWideWith(const char* bytes, const WideTrig
     marks.triggers |= WideBits(trigger, half);
     marks.others |= WideBits(other, half);
     marks.closes |= WideBits(WideWith(wide, next, with.close_second), half);
-    marks.blanks |= WideBits(blank, half);
   }
   return marks;
 }
@@ -214,7 +206,6 @@ BlockMarks ReadBlockPortable(const char* bytes, const Triggers& triggers) {
     marks.triggers |= std::uint64_t{wide_with(triggers.open_second) || bar || other} << i;
     marks.others |= std::uint64_t{other} << i;
     marks.closes |= std::uint64_t{wide_with(triggers.close_second)} << i;
-    marks.blanks |= std::uint64_t{byte == kSpace || wide_with(kIdeographicSecond)} << i;
   }
   return marks;
 }
@@ -264,7 +255,7 @@ void TriggerScanner::Prepare(std::string_view line) {
   blocks_ = storage_.data();
   size_ = size;
   // The block at in_place_ (if the line reaches into it) is read from a
-  // copy padded with zeros, which match no trigger and no blank.
+  // copy padded with zeros, which match no trigger.
   in_place_ = size > kBlockBytes ? (size - kBlockBytes - 1) / kBlockBytes + 1 : 0;
   const std::size_t tail = in_place_ * kBlockBytes;
   if (tail < size) {
@@ -281,7 +272,6 @@ template <typename Read>
   // 1 when the block begins with the second byte of a character begun in the
   // block before.
   std::uint64_t carry = 0;
-  LineCounts counts;
   std::uint64_t others = 0;  // triggers other than ruby's
   // The blocks that hold bytes of the line.
   const std::size_t filled = (size + kBlockBytes - 1) / kBlockBytes;
@@ -294,14 +284,11 @@ template <typename Read>
       // A lead byte that the end of the line cuts off begins no character.
       starts &= BitsBetween(0, available) & ~(marks.leads & (std::uint64_t{1} << (available - 1)));
     }
-    const std::uint64_t blanks = marks.blanks & starts;
     others |= marks.others & starts;
-    storage_[block] = {starts, marks.triggers & starts, marks.closes & starts, blanks, counts};
-    counts.characters += CountBits(starts);
-    counts.blanks += CountBits(blanks);
+    storage_[block] = {starts, marks.triggers & starts, marks.closes & starts};
   }
   // The block past the end of a line that fills its last block.
-  if (filled < storage_.size()) storage_[filled] = {0, 0, 0, 0, counts};
+  if (filled < storage_.size()) storage_[filled] = {};
   only_ruby_ = others == 0;
   storage_[size / kBlockBytes].starts |= std::uint64_t{1} << (size % kBlockBytes);
 }

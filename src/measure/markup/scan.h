@@ -130,15 +130,14 @@ struct Triggers {
 
 // What one 64-byte block holds, one bit per byte: lead-byte values, the
 // bytes of a trigger and of one that is not ruby's (a 0x81 before the
-// second byte of a mark, or its single byte), of a closing bracket, and of a
-// blank (a space, or 0x81 before 0x40). Whether a byte begins a character
-// is left to the reader of the whole line.
+// second byte of a mark, or its single byte), and of a closing bracket.
+// Whether a byte begins a character is left to the reader of the whole
+// line.
 struct BlockMarks {
   std::uint64_t leads = 0;
   std::uint64_t triggers = 0;
   std::uint64_t others = 0;
   std::uint64_t closes = 0;
-  std::uint64_t blanks = 0;
 };
 
 // Reads the 64 bytes at bytes (and the byte after them, the second byte of
@@ -189,24 +188,20 @@ inline std::uint32_t FindInLane(const char* bytes, std::string_view c) {
 }
 
 // What the scan of a line found in one block of 64 bytes, one bit per
-// byte. 64 bytes itself, so that a block is found by a shift and fills one
-// cache line.
-struct alignas(64) ScannedBlock {
+// byte.
+struct ScannedBlock {
   // Counted characters begin here; so does the end of the line, a place
   // that no count reaches (they count the bits before a place).
   std::uint64_t starts = 0;
   std::uint64_t triggers = 0;  // triggers begin here
   std::uint64_t closes = 0;    // closing brackets of ruby begin here
-  std::uint64_t blanks = 0;    // blanks begin here
-  LineCounts before;           // in the blocks before this one
 };
-static_assert(sizeof(ScannedBlock) == 64);
 
 // What a filter asks of a scanned line: where characters begin, where the
 // triggers of its notation and the marks of ruby stand, and how many
-// characters and blanks any part of it holds. A filter goes from trigger to
-// trigger by bit searches, and the counts of the text it keeps come from
-// bit counts instead of a second reading.
+// characters a reading holds. A filter goes from trigger to trigger by bit
+// searches. The text it keeps is counted where it is handed on, by the scan
+// that its wrapping reads too, so nothing here counts the whole line.
 //
 // The characters are those of the line as a whole, as the count reads
 // them: a lead byte and the byte after it are one character, and a lead
@@ -239,48 +234,24 @@ class LineMarks {
     return ((blocks_[position / kBlockBytes].starts >> (position % kBlockBytes)) & 1u) != 0;
   }
 
-  // The characters and blanks from begin to end, both boundaries.
-  LineCounts Count(std::size_t begin, std::size_t end) const {
-    const ScannedBlock& first = blocks_[begin / kBlockBytes];
-    if (begin / kBlockBytes == end / kBlockBytes) {
-      // Within one block, one mask of the bytes between.
-      const std::uint64_t between = BitsBetween(begin % kBlockBytes, end % kBlockBytes);
-      return {CountStarts(first.starts, begin, end), CountRareBits(first.blanks & between)};
-    }
-    // The blocks from begin's to end's, less what lies before begin in the
-    // first, and what lies before end in the last. Blanks are counted from
-    // the block after begin's, so that only the blanks from begin to end
-    // are counted bit by bit, which markup mostly lacks.
-    const ScannedBlock& last = blocks_[end / kBlockBytes];
-    const std::uint64_t before_begin = BitsBetween(0, begin % kBlockBytes);
-    const std::uint64_t before_end = BitsBetween(0, end % kBlockBytes);
-    return {last.before.characters - first.before.characters - CountBits(first.starts & before_begin) +
-                CountBits(last.starts & before_end),
-            last.before.blanks - (&first)[1].before.blanks + CountRareBits(first.blanks & ~before_begin) +
-                CountRareBits(last.blanks & before_end)};
-  }
-  // Only the characters.
+  // The characters from begin to end, both boundaries. Readings are short,
+  // mostly within one block, and each is counted once, so the blocks
+  // between are counted here rather than every block when the line is
+  // scanned.
   std::uint32_t Characters(std::size_t begin, std::size_t end) const {
-    if (begin / kBlockBytes != end / kBlockBytes) return Count(begin, end).characters;
-    return CountStarts(blocks_[begin / kBlockBytes].starts, begin, end);
+    std::size_t block = begin / kBlockBytes;
+    const std::size_t last = end / kBlockBytes;
+    if (block == last) return CountStarts(blocks_[block].starts, begin, end);
+    unsigned count = CountBits(blocks_[block].starts & ~BitsBetween(0, begin % kBlockBytes));
+    while (++block < last) count += CountBits(blocks_[block].starts);
+    return count + CountBits(blocks_[last].starts & BitsBetween(0, end % kBlockBytes));
   }
-  // Those before position, a boundary.
-  LineCounts Before(std::size_t position) const {
-    const ScannedBlock& block = blocks_[position / kBlockBytes];
-    const std::uint64_t below = BitsBetween(0, position % kBlockBytes);
-    return {block.before.characters + CountBits(block.starts & below),
-            block.before.blanks + CountBits(block.blanks & below)};
-  }
-  // Those of the whole line.
-  LineCounts Count() const { return Before(size_); }
 
  protected:
   static constexpr std::size_t kBlockBytes = char_starts::kBlockBytes;
 
   // The number of set bits; the x86-64 baseline has no instruction for it.
   static unsigned CountBits(std::uint64_t bits) { return char_starts::BitRanks(bits).Count(); }
-  // The same for bits that are mostly none, such as blanks in markup.
-  static unsigned CountRareBits(std::uint64_t bits) { return bits == 0 ? 0 : CountBits(bits); }
   // The bits of a block from position begin up to end (0 to 64).
   static std::uint64_t BitsBetween(std::size_t begin, std::size_t end) {
     const std::uint64_t below_end = end == kBlockBytes ? ~std::uint64_t{0} : (std::uint64_t{1} << end) - 1;

@@ -142,7 +142,7 @@ class WebFilter final : public LineFilter {
     if (close == kNotFound || close + open.size() > to || close == from) return kNotFound;
     const KanaRun run = ReadKana(line.text.substr(from, close - from), kParenReadingLimit);
     if (!run.all_kana || run.characters > kParenReadingLimit) return kNotFound;
-    if (!line.bases.Attach(at, from, close, close + open.size())) return kNotFound;
+    if (!line.bases.Attach(from, close)) return kNotFound;
     return close + open.size();
   }
 };
