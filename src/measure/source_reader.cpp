@@ -232,7 +232,7 @@ bool SourceLineReader::ReadSourceLine(std::string_view& line) {
 
 bool SourceLineReader::ReadByteLine(std::string_view& line) {
   if (at_end_) return false;
-  if (TakeLineInPlace(line)) return true;
+  if (TakeWholeLine(line)) return true;
   const std::size_t count = ReadTextLine(line_.get());
   if (file_.failed()) return false;
   line = std::string_view(line_.get(), DeliveredLength(line_.get(), count));
@@ -241,11 +241,12 @@ bool SourceLineReader::ReadByteLine(std::string_view& line) {
 
 // Most lines lie whole in the bytes held, line feed and all: they are
 // delivered where they are instead of being copied out. A CR LF pair
-// becomes its LF by writing the LF over the CR, which only our own buffer
-// allows. Every other case (a piece carried over, a line that runs past
-// the bytes held or past the piece limit) takes ReadTextLine's way, which
-// gives the same line.
-bool SourceLineReader::TakeLineInPlace(std::string_view& line) {
+// becomes its LF by writing the LF over the CR where the bytes are our own
+// buffer; the caller's bytes are not ours to change, so there the line is
+// copied out without its CR. Every other case (a piece carried over, a line
+// that runs past the bytes held or past the piece limit) takes
+// ReadTextLine's way, which gives the same line.
+bool SourceLineReader::TakeWholeLine(std::string_view& line) {
   if (carry_size_ != 0) return false;
   const char* bytes = file_.data();
   const auto* lf = static_cast<const char*>(std::memchr(bytes, '\n', std::min(file_.size(), kPieceLimit + 1)));
@@ -253,10 +254,14 @@ bool SourceLineReader::TakeLineInPlace(std::string_view& line) {
   const auto before = static_cast<std::size_t>(lf - bytes);
   std::size_t length = before + 1;
   if (before > 0 && bytes[before - 1] == '\r') {
-    char* own = file_.own_data();
-    if (own == nullptr) return false;
-    own[before - 1] = '\n';
     length = before;
+    if (char* own = file_.own_data()) {
+      own[before - 1] = '\n';
+    } else {
+      std::memcpy(line_.get(), bytes, before - 1);
+      line_[before - 1] = '\n';
+      bytes = line_.get();
+    }
   } else if (before >= kPieceLimit) {
     return false;
   }

@@ -89,7 +89,7 @@ class SourceLineReader {
 
   bool PrepareToRead();
   bool ReadByteLine(std::string_view& line);
-  bool TakeLineInPlace(std::string_view& line);
+  bool TakeWholeLine(std::string_view& line);
   bool ReadConvertedLine(char* line, std::size_t& length);
   bool ReadUtf16Line(char* line, std::size_t& length);
 
