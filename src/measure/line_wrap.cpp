@@ -227,19 +227,18 @@ bool LineWrapper::Wraps(std::size_t chars_end) const {
   return line_length_ != 0 && chars_end >= line_length_;
 }
 
+std::uint64_t LineWrapper::CountBreaks(const Text& text, [[maybe_unused]] ScanVariant variant,
+                                       std::size_t& final_begin) const {
+#if defined(VELTO_WRAP_BIT_INSTRUCTIONS)
+  if (HasBitInstructions(variant)) return Kernel<true>::CountBreaks(*this, text, final_begin);
+#endif
+  return Kernel<false>::CountBreaks(*this, text, final_begin);
+}
+
 std::int32_t LineWrapper::CountDisplayLines(const Text& text, ScanVariant variant) const {
   std::uint64_t count = 0;
   std::size_t final_begin = 0;
-  if (Wraps(text.chars_end)) {
-#if defined(VELTO_WRAP_BIT_INSTRUCTIONS)
-    if (HasBitInstructions(variant)) {
-      count = Kernel<true>::CountBreaks(*this, text, final_begin);
-    } else
-#endif
-    {
-      count = Kernel<false>::CountBreaks(*this, text, final_begin);
-    }
-  }
+  if (Wraps(text.chars_end)) count = CountBreaks(text, variant, final_begin);
   // The final, partial line; an empty line is one empty display line.
   if (final_begin < text.bytes.size() || text.bytes.empty()) ++count;
   constexpr auto kMost = static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max());

@@ -127,6 +127,9 @@ class LineWrapper {
   // final one.
   bool Wraps(std::size_t chars_end) const;
   std::int32_t CountDisplayLines(const Text& text, ScanVariant variant) const;
+  // The display lines before the final one, with the kernel of the variant
+  // the text's starts were scanned with, and where the final one begins.
+  std::uint64_t CountBreaks(const Text& text, ScanVariant variant, std::size_t& final_begin) const;
 
   // The candidate break point right after the first line_length characters
   // of the rest, and where the last of them begins.
