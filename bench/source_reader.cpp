@@ -11,9 +11,11 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "measure/source_reader.h"
+#include "platform/codepage.h"
 #include "support/japanese_text.h"
 
 namespace {
@@ -121,7 +123,38 @@ void ConvertWithIcu(benchmark::State& state, std::size_t index) {
   state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(bytes.size()));
 }
 
+// The straight conversion of UTF-8 to code page 932 alone, line by line,
+// on one variant.
+void ConvertStraight(benchmark::State& state, velto::platform::Utf8Variant variant) {
+  if (!velto::platform::CanRun(variant)) {
+    state.SkipWithError("not supported here");
+    return;
+  }
+  const Workspace& files = Files();
+  std::size_t index = 0;
+  while (kEncodings[index].char_set != 6) ++index;
+  const std::string_view bytes = files.contents[index];
+  std::vector<char> out(bytes.size());
+  for (auto _ : state) {
+    std::size_t total = 0;
+    for (std::size_t start = 0; start < bytes.size();) {
+      const std::size_t lf = bytes.find('\n', start);
+      const std::size_t end = lf == std::string_view::npos ? bytes.size() : lf + 1;
+      std::size_t consumed = 0;
+      total += velto::platform::ConvertPlainUtf8(bytes.substr(start, end - start), out.data(), &consumed, variant);
+      start = end;
+    }
+    benchmark::DoNotOptimize(total);
+  }
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(bytes.size()));
+}
+
 void RegisterAll() {
+  for (const velto::platform::Utf8Variant variant : velto::platform::kUtf8Variants) {
+    benchmark::RegisterBenchmark(("Straight/" + std::string(velto::platform::NameOf(variant))).c_str(),
+                                 ConvertStraight, variant)
+        ->Unit(benchmark::kMillisecond);
+  }
   for (std::size_t index = 0; index < std::size(kEncodings); ++index) {
     const std::string name = kEncodings[index].name;
     benchmark::RegisterBenchmark(("Reader/" + name).c_str(), ReadWithReader, index)->Unit(benchmark::kMillisecond);

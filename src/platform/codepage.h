@@ -59,7 +59,30 @@ std::size_t EncodeCp932(std::u16string_view units, char* out, std::size_t capaci
 // character beyond ASCII. What it converts reads exactly as Decoder and
 // EncodeCp932 read it, and the rest is theirs. Stores the bytes read in
 // *consumed and returns the bytes written, which are never more: out must
-// hold text.size() bytes.
+// hold text.size() bytes. All variants convert the same stretch to the same
+// bytes; the three-argument form runs the chosen one.
+enum class Utf8Variant { kPortable, kAvx512 };
+inline constexpr Utf8Variant kUtf8Variants[] = {Utf8Variant::kPortable, Utf8Variant::kAvx512};
+std::size_t ConvertPlainUtf8(std::string_view text, char* out, std::size_t* consumed, Utf8Variant variant);
 std::size_t ConvertPlainUtf8(std::string_view text, char* out, std::size_t* consumed);
+
+constexpr std::string_view NameOf(Utf8Variant variant) {
+  switch (variant) {
+    case Utf8Variant::kPortable: return "Portable";
+    case Utf8Variant::kAvx512: return "Avx512";
+  }
+  return "Unknown";
+}
+// Whether this build has the variant and this processor can run it. Only
+// the portable one converts more than ASCII on Windows, where every other
+// character's form is the system's to give, so there it is the only one.
+bool CanRun(Utf8Variant variant);
+// The fastest variant this processor can run.
+Utf8Variant BestUtf8Variant();
+// The variant ConvertPlainUtf8 runs when none is given: the fastest unless
+// another was chosen, which tests do to read whole files on each variant.
+// A variant that cannot run is not taken.
+Utf8Variant ChosenUtf8Variant();
+void ChooseUtf8Variant(Utf8Variant variant);
 
 }  // namespace velto::platform

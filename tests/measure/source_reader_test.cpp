@@ -498,7 +498,9 @@ TEST(SourceLineReader, AgreesWithTheLiteralModelOnRandomFiles) {
 
 // UTF-8 lines that go partly straight to code page 932 and partly through
 // the decoder, with line ends and read boundaries anywhere among them.
-TEST(SourceLineReader, AgreesWithTheLiteralModelOnMixedUtf8) {
+class SourceLineReaderUtf8Test : public testing::Utf8VariantTest {};
+
+TEST_P(SourceLineReaderUtf8Test, AgreesWithTheLiteralModelOnMixedUtf8) {
   std::mt19937 random(65001);
   testing::Sandbox sandbox;
   const Model model{6};
@@ -513,6 +515,9 @@ TEST(SourceLineReader, AgreesWithTheLiteralModelOnMixedUtf8) {
     ASSERT_EQ(ReadLines(path, 6, buffer), model.Read(file)) << "round " << round << " buffer " << buffer;
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(Variants, SourceLineReaderUtf8Test, ::testing::ValuesIn(platform::kUtf8Variants),
+                         testing::Utf8VariantName);
 
 // The model of the UTF-16 reading: a line runs to its LF or the end of the
 // file and is then handed out in the longest pieces of whole characters.

@@ -346,24 +346,71 @@ TEST(Decoder, NeverWritesMoreUnitsThanBytes) {
   }
 }
 
-// The straight conversion against the decoder and the encoder: what it
-// converts and what it leaves, read their way, give their reading of the
-// whole text.
-TEST(ConvertPlainUtf8, ReadsAsTheDecoderAndTheEncoderDo) {
+// The straight conversion on each variant against the decoder and the
+// encoder: what it converts and what it leaves, read their way, give their
+// reading of the whole text. Every variant stops where the portable one
+// does, with the same bytes.
+class ConvertPlainUtf8Test : public testing::Utf8VariantTest {
+ protected:
+  // Returns the bytes converted. Input and output are exactly as long as
+  // the text, so that AddressSanitizer sees any access past either.
+  static std::size_t Check(std::string_view text) {
+    const std::vector<char> input(text.begin(), text.end());
+    const std::string_view exact_text(input.data(), input.size());
+    std::vector<char> out(text.size());
+    std::size_t consumed = 0;
+    const std::size_t written = ConvertPlainUtf8(exact_text, out.data(), &consumed, GetParam());
+    std::string portable(text.size(), '\0');
+    std::size_t portable_consumed = 0;
+    portable.resize(ConvertPlainUtf8(text, portable.data(), &portable_consumed, Utf8Variant::kPortable));
+    const std::string straight(out.data(), written);
+    EXPECT_EQ(consumed, portable_consumed);
+    EXPECT_EQ(straight, portable);
+    EXPECT_LE(written, consumed);
+    EXPECT_EQ(straight + Encode(Decode(kCodePageUtf8, text.substr(consumed))), Encode(Decode(kCodePageUtf8, text)));
+    return consumed;
+  }
+};
+
+TEST_P(ConvertPlainUtf8Test, ReadsAsTheDecoderAndTheEncoderDo) {
   std::mt19937 random(65001);
   std::size_t converted = 0;
   for (int round = 0; round < 3000; ++round) {
-    const std::string text = testing::RandomUtf8Mix(random, random() % 30);
-    std::string out(text.size(), '\0');
-    std::size_t consumed = 0;
-    out.resize(ConvertPlainUtf8(text, out.data(), &consumed));
-    ASSERT_LE(out.size(), consumed);
-    ASSERT_EQ(out + Encode(Decode(kCodePageUtf8, text.substr(consumed))), Encode(Decode(kCodePageUtf8, text)))
-        << "round " << round;
-    converted += consumed;
+    const std::string text = testing::RandomUtf8Mix(random, round % 10 == 0 ? 400 : random() % 30);
+    converted += Check(text);
+    if (HasFailure()) FAIL() << "round " << round;
   }
   EXPECT_GT(converted, 0u);
 }
+
+// ASCII and kana before a piece that needs the decoder put it at every byte
+// of a vector block and in every lane; kana after it, or the end of the text.
+TEST_P(ConvertPlainUtf8Test, StopsAtEveryPieceThatNeedsTheDecoderWhereverItFalls) {
+  constexpr std::string_view kKana = "\xE3\x81\x82";       // a two-byte form
+  constexpr std::string_view kHalfWidth = "\xEF\xBD\xB1";  // a one-byte form
+  for (const std::string_view piece : testing::kUtf8Unplain) {
+    for (std::size_t ascii = 0; ascii < 4; ++ascii) {
+      std::string before(ascii, 'a');
+      for (int kana = 0; kana < 26; ++kana) {
+        for (const std::string& text : {before + std::string(piece), before + std::string(piece) + before}) {
+          ASSERT_EQ(Check(text), before.size()) << ::testing::PrintToString(text);
+        }
+        before += kana % 5 == 4 ? kHalfWidth : kKana;
+      }
+    }
+  }
+}
+
+TEST_P(ConvertPlainUtf8Test, TakesEveryWholeCharacterUpToTheEnd) {
+  std::string text;
+  for (int i = 0; i < 40; ++i) text += i % 7 == 6 ? "ab" : i % 5 == 4 ? "\xEF\xBD\xB1" : "\xE6\xBC\xA2";
+  for (std::size_t length = 0; length <= text.size(); ++length) {
+    ASSERT_GT(Check(text.substr(0, length)) + 3, length) << length;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Variants, ConvertPlainUtf8Test, ::testing::ValuesIn(kUtf8Variants),
+                         testing::Utf8VariantName);
 
 }  // namespace
 }  // namespace velto::platform

@@ -3,33 +3,62 @@
 // with one- and two-byte forms) with everything it must leave to the
 // decoder: characters without a form, the edges of the three-byte range,
 // two- and four-byte sequences, overlong forms, surrogates, sequences cut
-// short and stray bytes.
+// short and stray bytes. Tests of the straight conversion run once per
+// variant of it.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <cstddef>
 #include <random>
 #include <string>
 #include <string_view>
 
+#include "platform/codepage.h"
+
 namespace velto::testing {
 
+// The pieces that the straight conversion must leave to the decoder.
+inline constexpr std::string_view kUtf8Unplain[] = {
+    "\xE3\x80\x9C", "\xEF\xBB\xBF", "\xEF\xBF\xBD", "\xE0\xA0\x80", "\xED\x9F\xBF",  // without a form
+    "\xEF\xBF\xBF", "\xC2\xA7",     "\xC3\xA9",     "\xF0\xA0\xAE\xB7", "\xE0\x80\x80",
+    "\xED\xA0\x80", "\xE3\x81",     "\xE3\x41",     "\x80",           "\xFF", "\xC0\xAF"};
+
+// Runs a test with the straight conversion's variant of its parameter; a
+// variant this build or this processor lacks is skipped, with the reason in
+// the test's output.
+class Utf8VariantTest : public ::testing::TestWithParam<platform::Utf8Variant> {
+ protected:
+  void SetUp() override {
+    if (!platform::CanRun(GetParam())) {
+      GTEST_SKIP() << platform::NameOf(GetParam()) << " is not built or not supported here";
+    }
+    platform::ChooseUtf8Variant(GetParam());
+  }
+  void TearDown() override { platform::ChooseUtf8Variant(platform::BestUtf8Variant()); }
+};
+
+inline std::string Utf8VariantName(const ::testing::TestParamInfo<platform::Utf8Variant>& param) {
+  return std::string(platform::NameOf(param.param));
+}
+
 inline std::string RandomUtf8Mix(std::mt19937& random, std::size_t pieces) {
-  static constexpr std::string_view kPieces[] = {
-      "\xE3\x81\x82", "\xE6\xBC\xA2", "\xEF\xBD\xB1", "\xEF\xBD\x9E", "\xEE\x80\x80",  // with a form
-      "\xE3\x80\x9C", "\xEF\xBB\xBF", "\xEF\xBF\xBD", "\xE0\xA0\x80", "\xED\x9F\xBF",  // without one
-      "\xEF\xBF\xBF", "\xC2\xA7", "\xC3\xA9", "\xF0\xA0\xAE\xB7", "\xE0\x80\x80",
-      "\xED\xA0\x80", "\xE3\x81", "\xE3\x41", "\x80", "\xFF", "\xC0\xAF"};
-  std::uniform_int_distribution<std::size_t> pick(0, std::size(kPieces) * 2);
+  static constexpr std::string_view kPlain[] = {
+      "\xE3\x81\x82", "\xE6\xBC\xA2", "\xEF\xBD\xB1", "\xEF\xBD\x9E", "\xEE\x80\x80"};
+  constexpr std::size_t kKinds = std::size(kPlain) + std::size(kUtf8Unplain);
+  std::uniform_int_distribution<std::size_t> pick(0, kKinds * 2);
   std::uniform_int_distribution<std::size_t> ascii(0, 40);
   std::string text;
   for (std::size_t i = 0; i < pieces; ++i) {
     const std::size_t k = pick(random);
-    if (k < std::size(kPieces)) {
-      text += kPieces[k];
-    } else if (k < std::size(kPieces) + 4) {
+    if (k < std::size(kPlain)) {
+      text += kPlain[k];
+    } else if (k < kKinds) {
+      text += kUtf8Unplain[k - std::size(kPlain)];
+    } else if (k < kKinds + 4) {
       text.append(ascii(random), 'a');
     } else {
-      text += kPieces[k % 5];  // characters with a form are the common case
+      text += kPlain[k % std::size(kPlain)];  // characters with a form are the common case
     }
   }
   return text;

@@ -20,7 +20,6 @@
 
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <mutex>
@@ -29,7 +28,7 @@
 #include <tuple>
 #include <utility>
 
-#include "platform/ascii_run.h"
+#include "platform/posix/utf8_straight.h"
 
 namespace velto::platform {
 namespace {
@@ -38,9 +37,6 @@ constexpr char16_t kReplacement = u'\uFFFD';
 // Marks a byte sequence without a mapping: U+FFFF is a noncharacter that no
 // code page maps to.
 constexpr char16_t kUnmapped = u'\uFFFF';
-// Marks a unit without a code page 932 form. 0xFFFF cannot be a form: 0xFF
-// is no lead byte.
-constexpr std::uint16_t kNoForm = 0xFFFF;
 
 // ICU's tables that read as the Windows code pages do: Windows-31J for 932,
 // and for 20932 the EUC-JP table whose row 1 follows the JIS reading.
@@ -72,7 +68,6 @@ void WriteReplacement(const void* /*context*/, UConverterToUnicodeArgs* args,
 
 bool IsHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
 bool IsLowSurrogate(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
-bool IsSurrogate(std::uint32_t unit) { return unit >= 0xD800 && unit <= 0xDFFF; }
 
 // The mapped byte sequences of a stateless multibyte code page. Every lead
 // byte is 0x80 or above, so a lead and the byte after it index `pair` as
@@ -199,7 +194,7 @@ void BuildMultibyteTable(const char* icu_name, unsigned char triple_prefix,
 
 struct ShiftJisTables {
   MultibyteTable decode;
-  std::array<std::uint16_t, 0x10000> encode{};
+  std::array<std::uint16_t, kFormEntries> encode{};
 };
 
 // The unit that `form` decodes to in the table, kUnmapped when none.
@@ -352,46 +347,6 @@ std::size_t DecodeByIcu(UConverter* icu, std::string_view text, char16_t* out, s
   const char* source = text.data();
   ucnv_toUnicode(icu, &target, out + capacity, &source, text.data() + text.size(), nullptr, true, &error);
   return static_cast<std::size_t>(target - out);
-}
-
-// Writes a code page 932 form of one or two bytes at out[count] and returns
-// the count after it. Without branches, as single and two-byte characters
-// mix unpredictably: both bytes are written and the count steps by the
-// form's length, so a single byte's second write is overwritten by the next
-// character. out must have room for two bytes.
-std::size_t WriteForm(char* out, std::size_t count, std::uint16_t form) {
-  const unsigned extra = form > 0xFF ? 1u : 0u;
-  out[count] = static_cast<char>(form >> (extra * 8));
-  out[count + 1] = static_cast<char>(form);
-  return count + 1 + extra;
-}
-
-// The three bytes at the front of bytes as one number, the first lowest.
-std::uint32_t LoadThree(const unsigned char* bytes) {
-  return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
-         static_cast<std::uint32_t>(bytes[2]) << 16;
-}
-
-// The eight bytes at the front of bytes as one number, the first lowest:
-// two three-byte sequences in one load.
-std::uint64_t LoadEight(const unsigned char* bytes) {
-  std::uint64_t word = 0;
-  std::memcpy(&word, bytes, sizeof word);
-  if constexpr (std::endian::native == std::endian::big) word = __builtin_bswap64(word);
-  return word;
-}
-
-// Kana and kanji take three bytes: a well-formed three-byte sequence is one
-// whose continuation bytes are marked as such and whose code point is
-// neither overlong nor a surrogate. Takes the three bytes as one number,
-// the first lowest, and ignores any bits above them; returns the code point,
-// or 0 when they are no such sequence (U+0000 never takes three). Every test is taken, without a branch between
-// them: in Japanese text they all pass.
-char16_t ThreeByteCodePoint(std::uint32_t bytes) {
-  const std::uint32_t code_point = (bytes & 0x0Fu) << 12 | (bytes >> 2 & 0xFC0u) | (bytes >> 16 & 0x3Fu);
-  const bool marked = (bytes & 0xC0C0F0u) == 0x8080E0u;
-  const bool scalar = (code_point >= 0x800u) & !IsSurrogate(code_point);
-  return (marked & scalar) ? static_cast<char16_t>(code_point) : u'\0';
 }
 
 // Invalid input gives one U+FFFD per maximal subpart of an ill-formed
@@ -606,47 +561,8 @@ std::size_t EncodeCp932(std::u16string_view units, char* out, std::size_t capaci
   return count;
 }
 
-// Japanese UTF-8 text is runs of ASCII and runs of three-byte characters;
-// both go straight from the bytes to the code page 932 form. A three-byte
-// character becomes at most two bytes, so the output never outruns the
-// input, which lets every form be written as two bytes without a branch.
-std::size_t ConvertPlainUtf8(std::string_view text, char* out, std::size_t* consumed) {
-  const auto& encode = ShiftJis().encode;
-  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
-  const std::size_t size = text.size();
-  std::size_t i = 0;
-  std::size_t count = 0;
-  for (;;) {
-    // The output is never ahead of the input, so out + count has room for
-    // the size - i bytes a copy of whole blocks may write.
-    const std::size_t ascii = CopyAsciiRun(bytes + i, size - i, out + count);
-    i += ascii;
-    count += ascii;
-    const std::size_t run_start = i;
-    // Two characters a step, one test for both: the steps of a long run
-    // then overlap.
-    while (size - i >= 8) {
-      const std::uint64_t word = LoadEight(bytes + i);
-      const char16_t first = ThreeByteCodePoint(static_cast<std::uint32_t>(word));
-      const char16_t second = ThreeByteCodePoint(static_cast<std::uint32_t>(word >> 24));
-      const std::uint16_t first_form = encode[first];
-      const std::uint16_t second_form = encode[second];
-      if ((first == 0) | (second == 0) | (first_form == kNoForm) | (second_form == kNoForm)) break;
-      count = WriteForm(out, WriteForm(out, count, first_form), second_form);
-      i += 6;
-    }
-    if (size - i >= 3) {
-      const char16_t code_point = ThreeByteCodePoint(LoadThree(bytes + i));
-      const std::uint16_t form = encode[code_point];
-      if (code_point != 0 && form != kNoForm) {
-        count = WriteForm(out, count, form);
-        i += 3;
-      }
-    }
-    if (i == run_start) break;
-  }
-  *consumed = i;
-  return count;
+std::size_t ConvertPlainUtf8(std::string_view text, char* out, std::size_t* consumed, Utf8Variant variant) {
+  return ConvertStraight(text, out, consumed, ShiftJis().encode.data(), variant);
 }
 
 }  // namespace velto::platform

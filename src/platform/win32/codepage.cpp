@@ -141,10 +141,14 @@ std::size_t EncodeCp932(std::u16string_view units, char* out, std::size_t capaci
 // Only ASCII here: every other character's code page 932 form is the
 // service's to give, and asking it character by character would cost more
 // than the conversion of the whole rest does.
-std::size_t ConvertPlainUtf8(std::string_view text, char* out, std::size_t* consumed) {
+std::size_t ConvertPlainUtf8(std::string_view text, char* out, std::size_t* consumed, Utf8Variant /*variant*/) {
   const std::size_t ascii = CopyAsciiRun(reinterpret_cast<const unsigned char*>(text.data()), text.size(), out);
   *consumed = ascii;
   return ascii;
 }
+
+bool CanRun(Utf8Variant variant) { return variant == Utf8Variant::kPortable; }
+
+Utf8Variant BestUtf8Variant() { return Utf8Variant::kPortable; }
 
 }  // namespace velto::platform
