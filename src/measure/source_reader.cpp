@@ -138,9 +138,11 @@ void BufferedFile::Ensure(std::size_t count) {
 SourceLineReader::SourceLineReader(CharSet char_set)
     : SourceLineReader(char_set, kDefaultFileBufferSize) {}
 
-SourceLineReader::SourceLineReader(CharSet char_set, std::size_t file_buffer_size)
+SourceLineReader::SourceLineReader(CharSet char_set, std::size_t file_buffer_size,
+                                   platform::Utf8Variant utf8_variant)
     : code_page_(CodePageOf(char_set)),
-      file_buffer_size_(std::max(file_buffer_size, kMinFileBufferSize)) {
+      file_buffer_size_(std::max(file_buffer_size, kMinFileBufferSize)),
+      utf8_variant_(platform::CanRun(utf8_variant) ? utf8_variant : platform::Utf8Variant::kPortable) {
   switch (code_page_) {
     case 0:
       path_ = ReadPath::kUtf16;
@@ -282,7 +284,7 @@ bool SourceLineReader::ReadConvertedLine(char* line, std::size_t& length) {
   std::size_t written = 0;
   if (code_page_ == platform::kCodePageUtf8) {
     std::size_t consumed = 0;
-    written = platform::ConvertPlainUtf8(text, line, &consumed);
+    written = platform::ConvertPlainUtf8(text, line, &consumed, utf8_variant_);
     text.remove_prefix(consumed);
   }
   const std::size_t decoded = decoder_->Decode(text, units_.get(), kReadBufferLimit);

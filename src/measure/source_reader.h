@@ -59,9 +59,12 @@ class SourceLineReader {
   static constexpr std::size_t kDefaultFileBufferSize = 256 * 1024;
 
   explicit SourceLineReader(CharSet char_set);
-  // The same with a file buffer of another size, at least 4 bytes; small
-  // buffers let tests put a line end or a character on a read boundary.
-  SourceLineReader(CharSet char_set, std::size_t file_buffer_size);
+  // The same with a file buffer of another size, at least 4 bytes, and a
+  // variant of the straight UTF-8 conversion that this processor can run:
+  // small buffers let tests put a line end or a character on a read
+  // boundary, and every variant must read the same lines.
+  SourceLineReader(CharSet char_set, std::size_t file_buffer_size,
+                   platform::Utf8Variant utf8_variant = platform::BestUtf8Variant());
   ~SourceLineReader();
   SourceLineReader(const SourceLineReader&) = delete;
   SourceLineReader& operator=(const SourceLineReader&) = delete;
@@ -104,6 +107,7 @@ class SourceLineReader {
   CutRule cut_ = CutRule::kShiftJis;
   int code_page_ = 0;
   std::size_t file_buffer_size_ = kDefaultFileBufferSize;
+  platform::Utf8Variant utf8_variant_;
 
   BufferedFile file_;
   std::unique_ptr<platform::Decoder> decoder_;

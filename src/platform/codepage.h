@@ -60,11 +60,10 @@ std::size_t EncodeCp932(std::u16string_view units, char* out, std::size_t capaci
 // EncodeCp932 read it, and the rest is theirs. Stores the bytes read in
 // *consumed and returns the bytes written, which are never more: out must
 // hold text.size() bytes. All variants convert the same stretch to the same
-// bytes; the three-argument form runs the chosen one.
+// bytes.
 enum class Utf8Variant { kPortable, kAvx512 };
 inline constexpr Utf8Variant kUtf8Variants[] = {Utf8Variant::kPortable, Utf8Variant::kAvx512};
 std::size_t ConvertPlainUtf8(std::string_view text, char* out, std::size_t* consumed, Utf8Variant variant);
-std::size_t ConvertPlainUtf8(std::string_view text, char* out, std::size_t* consumed);
 
 constexpr std::string_view NameOf(Utf8Variant variant) {
   switch (variant) {
@@ -79,10 +78,5 @@ constexpr std::string_view NameOf(Utf8Variant variant) {
 bool CanRun(Utf8Variant variant);
 // The fastest variant this processor can run.
 Utf8Variant BestUtf8Variant();
-// The variant ConvertPlainUtf8 runs when none is given: the fastest unless
-// another was chosen, which tests do to read whole files on each variant.
-// A variant that cannot run is not taken.
-Utf8Variant ChosenUtf8Variant();
-void ChooseUtf8Variant(Utf8Variant variant);
 
 }  // namespace velto::platform

@@ -47,8 +47,9 @@ Lines ReadAll(SourceLineReader& reader) {
 }
 
 Lines ReadLines(const std::string& path, int char_set,
-                std::size_t buffer_size = SourceLineReader::kDefaultFileBufferSize) {
-  SourceLineReader reader(static_cast<CharSet>(char_set), buffer_size);
+                std::size_t buffer_size = SourceLineReader::kDefaultFileBufferSize,
+                platform::Utf8Variant utf8_variant = platform::BestUtf8Variant()) {
+  SourceLineReader reader(static_cast<CharSet>(char_set), buffer_size, utf8_variant);
   EXPECT_TRUE(reader.Open(path.c_str()));
   return ReadAll(reader);
 }
@@ -512,7 +513,7 @@ TEST_P(SourceLineReaderUtf8Test, AgreesWithTheLiteralModelOnMixedUtf8) {
     }
     const std::string path = sandbox.Write("mixed.txt", file);
     const std::size_t buffer = 4 + random() % 300;
-    ASSERT_EQ(ReadLines(path, 6, buffer), model.Read(file)) << "round " << round << " buffer " << buffer;
+    ASSERT_EQ(ReadLines(path, 6, buffer, GetParam()), model.Read(file)) << "round " << round << " buffer " << buffer;
   }
 }
 

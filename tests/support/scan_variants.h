@@ -4,9 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 #include "measure/line_counts.h"
+
+namespace velto::measure {
+// Test lists and failures name the variant.
+inline void PrintTo(ScanVariant variant, std::ostream* out) { *out << NameOf(variant); }
+}  // namespace velto::measure
 
 namespace velto::testing {
 

@@ -10,11 +10,17 @@
 #include <gtest/gtest.h>
 
 #include <cstddef>
+#include <ostream>
 #include <random>
 #include <string>
 #include <string_view>
 
 #include "platform/codepage.h"
+
+namespace velto::platform {
+// Test lists and failures name the variant.
+inline void PrintTo(Utf8Variant variant, std::ostream* out) { *out << NameOf(variant); }
+}  // namespace velto::platform
 
 namespace velto::testing {
 
@@ -24,18 +30,16 @@ inline constexpr std::string_view kUtf8Unplain[] = {
     "\xEF\xBF\xBF", "\xC2\xA7",     "\xC3\xA9",     "\xF0\xA0\xAE\xB7", "\xE0\x80\x80",
     "\xED\xA0\x80", "\xE3\x81",     "\xE3\x41",     "\x80",           "\xFF", "\xC0\xAF"};
 
-// Runs a test with the straight conversion's variant of its parameter; a
-// variant this build or this processor lacks is skipped, with the reason in
-// the test's output.
+// A test per variant of the straight conversion, the variant its
+// parameter; a variant this build or this processor lacks is skipped, with
+// the reason in the test's output.
 class Utf8VariantTest : public ::testing::TestWithParam<platform::Utf8Variant> {
  protected:
   void SetUp() override {
     if (!platform::CanRun(GetParam())) {
       GTEST_SKIP() << platform::NameOf(GetParam()) << " is not built or not supported here";
     }
-    platform::ChooseUtf8Variant(GetParam());
   }
-  void TearDown() override { platform::ChooseUtf8Variant(platform::BestUtf8Variant()); }
 };
 
 inline std::string Utf8VariantName(const ::testing::TestParamInfo<platform::Utf8Variant>& param) {
