@@ -13,7 +13,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(measure line_wrap profile time markup)
+[ ${#targets[@]} -gt 0 ] || targets=(measure line_wrap profile time markup utf8)
 build=${VELTO_FUZZ_BUILD:-build-fuzz}
 
 cmake -S fuzz -B "$build" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
