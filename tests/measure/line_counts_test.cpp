@@ -109,7 +109,7 @@ TEST_P(LineStartsTest, AgreesWithTheCharacterOperations) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Variants, LineStartsTest, ::testing::ValuesIn(kScanVariants),
-                         testing::VariantName);
+                         testing::VariantName<ScanVariant>);
 
 }  // namespace
 }  // namespace velto::measure

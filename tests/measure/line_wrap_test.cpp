@@ -393,7 +393,7 @@ TEST_P(RandomLinesTest, EngineAgreesWithReference) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Variants, RandomLinesTest, ::testing::ValuesIn(kScanVariants),
-                         testing::VariantName);
+                         testing::VariantName<ScanVariant>);
 
 }  // namespace
 }  // namespace velto::measure

@@ -518,7 +518,7 @@ TEST_P(SourceLineReaderUtf8Test, AgreesWithTheLiteralModelOnMixedUtf8) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Variants, SourceLineReaderUtf8Test, ::testing::ValuesIn(platform::kUtf8Variants),
-                         testing::Utf8VariantName);
+                         testing::VariantName<platform::Utf8Variant>);
 
 // The model of the UTF-16 reading: a line runs to its LF or the end of the
 // file and is then handed out in the longest pieces of whole characters.

@@ -410,7 +410,7 @@ TEST_P(ConvertPlainUtf8Test, TakesEveryWholeCharacterUpToTheEnd) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Variants, ConvertPlainUtf8Test, ::testing::ValuesIn(kUtf8Variants),
-                         testing::Utf8VariantName);
+                         testing::VariantName<platform::Utf8Variant>);
 
 }  // namespace
 }  // namespace velto::platform

@@ -16,6 +16,7 @@
 #include <string_view>
 
 #include "platform/codepage.h"
+#include "support/variant_test.h"
 
 namespace velto::platform {
 // Test lists and failures name the variant.
@@ -30,21 +31,8 @@ inline constexpr std::string_view kUtf8Unplain[] = {
     "\xEF\xBF\xBF", "\xC2\xA7",     "\xC3\xA9",     "\xF0\xA0\xAE\xB7", "\xE0\x80\x80",
     "\xED\xA0\x80", "\xE3\x81",     "\xE3\x41",     "\x80",           "\xFF", "\xC0\xAF"};
 
-// A test per variant of the straight conversion, the variant its
-// parameter; a variant this build or this processor lacks is skipped, with
-// the reason in the test's output.
-class Utf8VariantTest : public ::testing::TestWithParam<platform::Utf8Variant> {
- protected:
-  void SetUp() override {
-    if (!platform::CanRun(GetParam())) {
-      GTEST_SKIP() << platform::NameOf(GetParam()) << " is not built or not supported here";
-    }
-  }
-};
-
-inline std::string Utf8VariantName(const ::testing::TestParamInfo<platform::Utf8Variant>& param) {
-  return std::string(platform::NameOf(param.param));
-}
+// A test per variant of the straight conversion.
+using Utf8VariantTest = VariantTest<platform::Utf8Variant>;
 
 inline std::string RandomUtf8Mix(std::mt19937& random, std::size_t pieces) {
   static constexpr std::string_view kPlain[] = {
