@@ -14,6 +14,7 @@
 
 #include <bit>
 #include <cstring>
+#include <type_traits>
 
 #include "measure/char_starts.h"
 
@@ -50,6 +51,9 @@ namespace portable {
 BlockMasks Classify(const char* block) {
   return ClassifyBy<char_starts::LeadBitsPortable, char_starts::EqualBitsPortable>(block);
 }
+[[gnu::always_inline]] inline std::uint64_t EqualIn(const char* block, unsigned char value) {
+  return char_starts::EqualBitsPortable(block, value);
+}
 unsigned CountBits(std::uint64_t bits) { return CountBitsPortable(bits); }
 #include "measure/line_counts_kernel.inc"
 #undef VELTO_SCAN_TARGET
@@ -62,6 +66,9 @@ unsigned CountBits(std::uint64_t bits) { return CountBitsPortable(bits); }
 namespace sse2 {
 #define VELTO_SCAN_TARGET
 BlockMasks Classify(const char* block) { return ClassifyBy<char_starts::LeadBits, char_starts::EqualBits>(block); }
+[[gnu::always_inline]] inline std::uint64_t EqualIn(const char* block, unsigned char value) {
+  return char_starts::EqualBits(block, value);
+}
 unsigned CountBits(std::uint64_t bits) { return CountBitsPortable(bits); }
 #include "measure/line_counts_kernel.inc"
 #undef VELTO_SCAN_TARGET
@@ -93,6 +100,10 @@ VELTO_SCAN_TARGET BlockMasks Classify(const char* block) {
   return {Bits(Leads(low), Leads(high)), Equal(low, high, kSpace), Equal(low, high, kIdeographicFirst),
           Equal(low, high, kIdeographicSecond)};
 }
+[[gnu::always_inline]] VELTO_SCAN_TARGET inline std::uint64_t EqualIn(const char* block, unsigned char value) {
+  return Equal(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(block)),
+               _mm256_loadu_si256(reinterpret_cast<const __m256i*>(block + 32)), value);
+}
 VELTO_SCAN_TARGET unsigned CountBits(std::uint64_t bits) {
   return static_cast<unsigned>(std::popcount(bits));
 }
@@ -116,6 +127,9 @@ VELTO_SCAN_TARGET BlockMasks Classify(const char* bytes) {
               InRange(block, sjis::kSecondLeadLow, sjis::kSecondLeadHigh - sjis::kSecondLeadLow),
           Equal(block, kSpace), Equal(block, kIdeographicFirst), Equal(block, kIdeographicSecond)};
 }
+[[gnu::always_inline]] VELTO_SCAN_TARGET inline std::uint64_t EqualIn(const char* block, unsigned char value) {
+  return Equal(_mm512_loadu_si512(block), value);
+}
 VELTO_SCAN_TARGET unsigned CountBits(std::uint64_t bits) {
   return static_cast<unsigned>(std::popcount(bits));
 }
@@ -126,6 +140,8 @@ VELTO_SCAN_TARGET unsigned CountBits(std::uint64_t bits) {
 #endif  // VELTO_SCAN_X86_VARIANTS
 
 using ScanFunction = LineCounts (*)(const char* bytes, std::size_t size, std::uint64_t* words);
+using MarkedScanFunction = LineCounts (*)(const char* bytes, std::size_t size, std::uint64_t* words,
+                                          const Triggers& triggers, TriggerWords& marks);
 
 #if defined(VELTO_SCAN_X86_VARIANTS)
 // POPCNT and BMI2, which the variants with bit instructions may use.
@@ -146,14 +162,26 @@ bool DepositsBitsFast() {
 #endif
 }
 
-ScanFunction ScannerOf(ScanVariant variant) {
+// The variant's function of a kind: plain (ScanLine) or marked.
+template <typename Function>
+Function ScannerOf(ScanVariant variant) {
+  struct Functions {
+    ScanFunction plain;
+    MarkedScanFunction marked;
+  };
+  Functions functions{portable::ScanLine, portable::ScanLineMarked};
   switch (variant) {
 #if defined(VELTO_SCAN_X86_VARIANTS)
-    case ScanVariant::kSse2: return sse2::ScanLine;
-    case ScanVariant::kAvx2: return avx2::ScanLine;
-    case ScanVariant::kAvx512: return avx512::ScanLine;
+    case ScanVariant::kSse2: functions = {sse2::ScanLine, sse2::ScanLineMarked}; break;
+    case ScanVariant::kAvx2: functions = {avx2::ScanLine, avx2::ScanLineMarked}; break;
+    case ScanVariant::kAvx512: functions = {avx512::ScanLine, avx512::ScanLineMarked}; break;
 #endif
-    default: return portable::ScanLine;
+    default: break;
+  }
+  if constexpr (std::is_same_v<Function, ScanFunction>) {
+    return functions.plain;
+  } else {
+    return functions.marked;
   }
 }
 
@@ -196,16 +224,30 @@ ScanVariant BestScanVariant() {
   return best;
 }
 
-LineCounts LineStarts::Scan(std::string_view line, ScanVariant variant) {
-  const std::size_t words = line.size() / kBlockBytes + 2;
-  std::uint64_t* out = inline_words_.data();
-  if (words > kInlineWords) {
-    long_words_.resize(words);
-    out = long_words_.data();
-  } else {
+std::uint64_t* LineStarts::Words(std::size_t size) {
+  const std::size_t words = size / kBlockBytes + 2;
+  if (words <= kInlineWords) {
     long_words_.clear();
+    return inline_words_.data();
   }
-  counts_ = ScannerOf(variant)(line.data(), line.size(), out);
+  long_words_.resize(words);
+  return long_words_.data();
+}
+
+LineCounts LineStarts::Scan(std::string_view line, ScanVariant variant) {
+  counts_ = ScannerOf<ScanFunction>(variant)(line.data(), line.size(), Words(line.size()));
+  variant_ = variant;
+  return counts_;
+}
+
+LineCounts LineStarts::ScanMarked(std::string_view line, const Triggers& triggers, TriggerWords& marks,
+                                  ScanVariant variant) {
+  const std::size_t words = line.size() / kBlockBytes + 2;
+  if (marks.triggers.size() < words) {
+    marks.triggers.resize(words);
+    marks.closes.resize(words);
+  }
+  counts_ = ScannerOf<MarkedScanFunction>(variant)(line.data(), line.size(), Words(line.size()), triggers, marks);
   variant_ = variant;
   return counts_;
 }

@@ -55,6 +55,32 @@ constexpr bool HasBitInstructions(ScanVariant variant) {
   return variant == ScanVariant::kAvx2 || variant == ScanVariant::kAvx512;
 }
 
+// The characters that may begin a piece of markup, and the bracket that
+// closes a reading, which a scan can mark besides counting, so that the
+// readers of markup need no pass of their own. A two-byte mark has the lead
+// byte 0x81 and is given by its second byte; a single-byte one by its byte.
+// The marks of ruby are told apart from the notation's other triggers, so
+// that a line of ruby and nothing else is read from them alone. A notation
+// without a mark leaves it 0, a byte no source line holds.
+struct Triggers {
+  unsigned char open_second = 0;   // opens a reading: 《
+  unsigned char bar_second = 0;    // marks where a base begins: ｜
+  unsigned char bar_single = 0;    // the same: |
+  unsigned char other_second = 0;  // begins other markup
+  unsigned char other_single = 0;  // the same
+  unsigned char close_second = 0;  // closes a reading (no trigger): 》
+};
+
+// Where a scan marks triggers and closes: one bit per byte at the
+// characters they begin, in words laid out like the starts, size / 64 + 2 of
+// them for a line of size bytes, with no mark past the line's end. others:
+// whether a trigger other than ruby's was found.
+struct TriggerWords {
+  std::vector<std::uint64_t> triggers;
+  std::vector<std::uint64_t> closes;
+  bool others = false;
+};
+
 // Where the characters of one line begin, and its counts. Scan() classifies
 // the line's bytes once; afterwards StartsAt() answers for any position
 // before the line's end, and Word(i) gives the starts of bytes 64 i to
@@ -64,6 +90,9 @@ constexpr bool HasBitInstructions(ScanVariant variant) {
 class LineStarts {
  public:
   LineCounts Scan(std::string_view line, ScanVariant variant = BestScanVariant());
+  // The same scan, which also marks the triggers of markup in marks.
+  LineCounts ScanMarked(std::string_view line, const Triggers& triggers, TriggerWords& marks,
+                        ScanVariant variant = BestScanVariant());
 
   LineCounts counts() const { return counts_; }
   // The variant of the last Scan.
@@ -82,6 +111,9 @@ class LineStarts {
   // Lines the reader delivers fit the words kept inline; longer ones, which
   // only direct callers pass, take words from the heap.
   static constexpr std::size_t kInlineWords = kSourceLineBytes / 64 + 2;
+
+  // Where the words of a line of size bytes go.
+  std::uint64_t* Words(std::size_t size);
 
   std::array<std::uint64_t, kInlineWords> inline_words_;  // written by Scan before any read
   std::vector<std::uint64_t> long_words_;

@@ -11,6 +11,7 @@
 #include "marked_text.h"
 #include "measure/line_counts.h"
 #include "measure/markup/scan.h"
+#include "support/scan_variants.h"
 
 namespace velto::measure::markup {
 namespace {
@@ -75,46 +76,6 @@ TEST(TriggerScanner, FindsWhatACharacterWalkFinds) {
   }
 }
 
-// The bits of a block read byte by byte, as the rules say.
-BlockMarks ExpectedMarks(const std::string& bytes) {
-  BlockMarks marks;
-  for (std::size_t i = 0; i < 64; ++i) {
-    const auto byte = static_cast<unsigned char>(bytes[i]);
-    const auto next = static_cast<unsigned char>(bytes[i + 1]);
-    const bool wide = byte == 0x81;
-    marks.leads |= std::uint64_t{sjis::IsLeadByte(byte)} << i;
-    const bool open = wide && next == 0x73;
-    const bool bar = (wide && next == 0x62) || byte == '|';
-    const bool other = (wide && next == 0x6d) || byte == '[';
-    marks.triggers |= std::uint64_t{open || bar || other} << i;
-    marks.others |= std::uint64_t{other} << i;
-    marks.closes |= std::uint64_t{wide && next == 0x74} << i;
-  }
-  return marks;
-}
-
-// Each way of reading a block that this build and processor have.
-TEST(ReadBlock, EveryWayAgreesWithReadingByteByByte) {
-  std::mt19937 random(29);
-  for (int round = 0; round < 2000; ++round) {
-    // 64 bytes and the one after them, often a blank's or a trigger's second byte.
-    std::string bytes = RandomLine(random) + std::string(65, '\x81');
-    bytes.resize(65);
-    for (int i = 0; i < 8; ++i) bytes[random() % 65] = static_cast<char>(random() % 3 == 0 ? ' ' : 0x40);
-    const BlockMarks expected = ExpectedMarks(bytes);
-    std::vector<BlockMarks> ways = {ReadBlock(bytes.data(), kTriggers), ReadBlockPortable(bytes.data(), kTriggers)};
-#if defined(VELTO_SCAN_AVX2)
-    if (HasAvx2()) ways.push_back(ReadBlockAvx2(bytes.data(), kTriggers));
-#endif
-    for (const BlockMarks& marks : ways) {
-      ASSERT_EQ(marks.leads, expected.leads) << ::testing::PrintToString(bytes);
-      ASSERT_EQ(marks.triggers, expected.triggers) << ::testing::PrintToString(bytes);
-      ASSERT_EQ(marks.others, expected.others) << ::testing::PrintToString(bytes);
-      ASSERT_EQ(marks.closes, expected.closes) << ::testing::PrintToString(bytes);
-    }
-  }
-}
-
 TEST(FindInLane, BothWaysAgreeWithReadingByteByByte) {
   std::mt19937 random(31);
   for (int round = 0; round < 2000; ++round) {
@@ -127,42 +88,36 @@ TEST(FindInLane, BothWaysAgreeWithReadingByteByByte) {
   }
 }
 
-// Everything the scan of a line answers, either way, against a walk
-// through its characters: boundaries, the characters of every part from
-// one boundary to another, triggers, and the search for a character. Lines of up to
-// 200 bytes cross the blocks of the scan at every place.
-TEST(TriggerScanner, AnswersWhatACharacterWalkAnswers) {
+// Everything the scan of a line answers, in each variant, against a walk
+// through its characters: its counts, boundaries, the characters of every
+// part from one boundary to another, triggers, and the search for a
+// character. Lines of up to 200 bytes cross the blocks of the scan at every
+// place, and a trigger's two bytes often lie in two blocks.
+using TriggerScannerTest = testing::ScanVariantTest;
+
+TEST_P(TriggerScannerTest, AnswersWhatACharacterWalkAnswers) {
   std::mt19937 random(37);
+  TriggerScanner scanner(kTriggers);
   for (int round = 0; round < 1500; ++round) {
     std::string line = RandomLine(random);
     for (int i = 0; i < 6 && !line.empty(); ++i) line[random() % line.size()] = round % 2 == 0 ? ' ' : '\x40';
-    // The way of the processor, and the way without AVX2.
-    TriggerScanner scanner(kTriggers);
-    if (round / 2 % 2 == 0) {
-      scanner.Scan(line);
-    } else {
-      scanner.ScanNarrow(line);
-    }
+    ASSERT_EQ(scanner.Scan(line, GetParam()), CountCharactersAndBlanks(line));
     std::vector<std::size_t> boundaries;
     for (std::size_t at = 0; at < line.size(); at += sjis::CharLength(line, at)) boundaries.push_back(at);
-    // A lead byte that the end of the line cuts off begins no character.
-    if (!boundaries.empty() && boundaries.back() == line.size() - 1 &&
-        sjis::IsLeadByte(static_cast<unsigned char>(line.back()))) {
-      boundaries.pop_back();
-    }
     boundaries.push_back(line.size());
     const auto print = ::testing::PrintToString(line);
     for (std::size_t at = 0; at <= line.size(); ++at) {
       const bool boundary = std::find(boundaries.begin(), boundaries.end(), at) != boundaries.end();
       ASSERT_EQ(scanner.IsBoundary(at), boundary) << print << " at " << at;
     }
-    const std::size_t from = boundaries[random() % boundaries.size()];
-    for (std::size_t i = 0; i < boundaries.size(); ++i) {
-      const std::size_t to = boundaries[i];
-      if (to < from) continue;
-      const LineCounts expected = CountCharactersAndBlanks(std::string_view(line).substr(from, to - from));
-      ASSERT_EQ(scanner.Characters(from, to), expected.characters) << print << ' ' << from << '-' << to;
+    // The characters of a part are those a walk reads in it, a lead byte
+    // that the end of the line cuts off included.
+    const std::size_t first = random() % boundaries.size();
+    for (std::size_t i = first; i < boundaries.size(); ++i) {
+      ASSERT_EQ(scanner.Characters(boundaries[first], boundaries[i]), i - first)
+          << print << ' ' << boundaries[first] << '-' << boundaries[i];
     }
+    const std::size_t from = boundaries[first];
     std::size_t next_trigger = line.size();
     std::size_t next_close = line.size();
     bool only_ruby = true;
@@ -184,6 +139,8 @@ TEST(TriggerScanner, AnswersWhatACharacterWalkAnswers) {
     ASSERT_EQ(scanner.Find("\x81\x73", from), expected_close) << print << " from " << from;
   }
 }
+INSTANTIATE_TEST_SUITE_P(Variants, TriggerScannerTest, ::testing::ValuesIn(kScanVariants),
+                         testing::VariantName<ScanVariant>);
 
 TEST(PreviousCharStart, StepsBackOverWhatAForwardWalkRead) {
   std::mt19937 random(16);

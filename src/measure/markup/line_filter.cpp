@@ -34,9 +34,9 @@ void BaseText::Insert(std::size_t at, std::size_t begin, std::size_t end) {
 void BaseText::Split(bool page) { cuts_.push_back({size_, page}); }
 
 void LineFilter::Push(std::string_view source_line, Sink& sink) {
-  scanner_.Scan(source_line);
+  const LineCounts counts = scanner_.Scan(source_line);
   if (scanner_.Next(0) == source_line.size()) {
-    Deliver(source_line, {}, sink);
+    Deliver({source_line, {}, counts, scanner_.starts()}, sink);
     return;
   }
   base_.Clear(scanner_);
@@ -84,17 +84,18 @@ void LineFilter::HandOnPiece(std::size_t begin, std::size_t end, std::size_t& ne
       ruby[i].end -= begin;
     }
   }
-  Deliver(piece, std::span<const RubySpan>(ruby).subspan(first_ruby, next_ruby - first_ruby), sink);
+  const LineCounts counts = starts_.Scan(piece);
+  Deliver({piece, std::span<const RubySpan>(ruby).subspan(first_ruby, next_ruby - first_ruby), counts, starts_},
+          sink);
 }
 
-void LineFilter::Deliver(std::string_view text, std::span<const RubySpan> ruby, Sink& sink) {
+void LineFilter::Deliver(const MarkedLine& line, Sink& sink) {
   if (break_pending_) {
     break_pending_ = false;
     // The empty end of the text stays on the page before the break.
-    if (!text.empty()) sink.PageBreak();
+    if (!line.text.empty()) sink.PageBreak();
   }
-  const LineCounts counts = starts_.Scan(text);
-  sink.Line({text, ruby, counts, starts_});
+  sink.Line(line);
 }
 
 }  // namespace velto::measure::markup

@@ -188,12 +188,12 @@ class LineFilter : public Filter {
  private:
   void HandOn(Sink& sink);
   void HandOnPiece(std::size_t begin, std::size_t end, std::size_t& next_ruby, Sink& sink);
-  // Hands on text, counted and located by one scan.
-  void Deliver(std::string_view text, std::span<const RubySpan> ruby, Sink& sink);
+  // Hands on a line, after the page break pending before it.
+  void Deliver(const MarkedLine& line, Sink& sink);
 
   TriggerScanner scanner_;
   BaseText base_;
-  LineStarts starts_;  // of the line handed on last
+  LineStarts starts_;  // of the rebuilt line handed on last
   bool break_pending_ = false;
 };
 

@@ -114,48 +114,6 @@ struct KanaRun {
 };
 KanaRun ReadKana(std::string_view text, std::size_t limit);
 
-// The characters that may begin a piece of markup, and the bracket that
-// closes a reading. The marks of ruby are found apart from the notation's
-// other triggers, so that a line of ruby and nothing else is read from them
-// alone. A two-byte mark has the lead byte 0x81 and is given by its second
-// byte. A notation without a mark leaves it 0, a byte no source line holds.
-struct Triggers {
-  unsigned char open_second = 0;   // opens a reading: 《
-  unsigned char bar_second = 0;    // marks where a base begins: ｜
-  unsigned char bar_single = 0;    // the same: |
-  unsigned char other_second = 0;  // begins other markup
-  unsigned char other_single = 0;  // the same
-  unsigned char close_second = 0;  // closes a reading (no trigger): 》
-};
-
-// What one 64-byte block holds, one bit per byte: lead-byte values, the
-// bytes of a trigger and of one that is not ruby's (a 0x81 before the
-// second byte of a mark, or its single byte), and of a closing bracket.
-// Whether a byte begins a character is left to the reader of the whole
-// line.
-struct BlockMarks {
-  std::uint64_t leads = 0;
-  std::uint64_t triggers = 0;
-  std::uint64_t others = 0;
-  std::uint64_t closes = 0;
-};
-
-// Reads the 64 bytes at bytes (and the byte after them, the second byte of
-// a character that may begin at the last); byte by byte.
-BlockMarks ReadBlockPortable(const char* bytes, const Triggers& triggers);
-// The same, sixteen bytes per instruction where the processor has SSE2.
-BlockMarks ReadBlock(const char* bytes, const Triggers& triggers);
-
-// Where GCC or Clang build for a processor with SSE2, a scan also has a way
-// of 32 bytes per instruction, taken when the processor it runs on has
-// AVX2.
-#if defined(VELTO_CHAR_STARTS_SSE2) && (defined(__GNUC__) || defined(__clang__))
-#define VELTO_SCAN_AVX2 1
-bool HasAvx2();
-// ReadBlock with AVX2; only where HasAvx2().
-BlockMarks ReadBlockAvx2(const char* bytes, const Triggers& triggers);
-#endif
-
 // A search for one character reads sixteen bytes at a time: readings and
 // the like are short, so the character is mostly in the first ones.
 inline constexpr std::size_t kLaneBytes = 16;
@@ -187,16 +145,6 @@ inline std::uint32_t FindInLane(const char* bytes, std::string_view c) {
 #endif
 }
 
-// What the scan of a line found in one block of 64 bytes, one bit per
-// byte.
-struct ScannedBlock {
-  // Counted characters begin here; so does the end of the line, a place
-  // that no count reaches (they count the bits before a place).
-  std::uint64_t starts = 0;
-  std::uint64_t triggers = 0;  // triggers begin here
-  std::uint64_t closes = 0;    // closing brackets of ruby begin here
-};
-
 // What a filter asks of a scanned line: where characters begin, where the
 // triggers of its notation and the marks of ruby stand, and how many
 // characters a reading holds. A filter goes from trigger to trigger by bit
@@ -209,7 +157,7 @@ struct ScannedBlock {
 // reaches is a character start of the line, so these are also the
 // characters a walk from such a position reads.
 //
-// A copy is a pointer to the blocks and two sizes, made by the scanner
+// A copy is three pointers to words and a size, made by the scanner
 // (TriggerScanner::marks): a loop that writes text keeps it in registers,
 // where the members of the scanner would be read again after every byte
 // written, since the bytes might be any of them.
@@ -220,18 +168,19 @@ class LineMarks {
 
   // The first trigger at or after from (a character start, or the end of
   // the line); the line's size when there is none.
-  std::size_t Next(std::size_t from) const { return NextMarked<&ScannedBlock::triggers>(from); }
+  std::size_t Next(std::size_t from) const { return NextMarked(triggers_, from); }
   // The first closing bracket of ruby at or after from (a character start,
   // or the end of the line); the line's size when there is none.
-  std::size_t NextClose(std::size_t from) const { return NextMarked<&ScannedBlock::closes>(from); }
+  std::size_t NextClose(std::size_t from) const { return NextMarked(closes_, from); }
   // Whether every trigger of the line is an opening bracket or a bar of
   // ruby.
   bool OnlyRuby() const { return only_ruby_; }
 
   // Whether a character of the line begins at position, or position is the
-  // end of the line.
+  // end of the line. A lead byte that the end of the line cuts off is a
+  // character of its own here, as a walk through the characters reads it.
   bool IsBoundary(std::size_t position) const {
-    return ((blocks_[position / kBlockBytes].starts >> (position % kBlockBytes)) & 1u) != 0;
+    return position >= size_ || LineStarts::StartBit(starts_, position);
   }
 
   // The characters from begin to end, both boundaries. Readings are short,
@@ -241,10 +190,10 @@ class LineMarks {
   std::uint32_t Characters(std::size_t begin, std::size_t end) const {
     std::size_t block = begin / kBlockBytes;
     const std::size_t last = end / kBlockBytes;
-    if (block == last) return CountStarts(blocks_[block].starts, begin, end);
-    unsigned count = CountBits(blocks_[block].starts & ~BitsBetween(0, begin % kBlockBytes));
-    while (++block < last) count += CountBits(blocks_[block].starts);
-    return count + CountBits(blocks_[last].starts & BitsBetween(0, end % kBlockBytes));
+    if (block == last) return CountStarts(starts_[block], begin, end);
+    unsigned count = CountBits(starts_[block] & ~BitsBetween(0, begin % kBlockBytes));
+    while (++block < last) count += CountBits(starts_[block]);
+    return count + CountBits(starts_[last] & BitsBetween(0, end % kBlockBytes));
   }
 
  protected:
@@ -258,24 +207,25 @@ class LineMarks {
     return below_end & (~std::uint64_t{0} << begin);
   }
 
-  // One block for each 64 bytes and one more, so that the end of the line
-  // lies inside a block, and one after them that holds nothing.
-  const ScannedBlock* blocks_ = nullptr;
+  // One word for each 64 bytes and one more, so that the end of the line
+  // lies inside a word, and one after them that holds nothing.
+  const std::uint64_t* starts_ = nullptr;
+  const std::uint64_t* triggers_ = nullptr;
+  const std::uint64_t* closes_ = nullptr;
   std::size_t size_ = 0;
   bool only_ruby_ = true;
 
  private:
-  // The first place at or after from whose bit of kKind is set; the line's
+  // The first place at or after from whose bit in words is set; the line's
   // size when there is none. Marks are mostly close together, so the block
   // of from and the one after it are read at once, without a branch on
   // which of them holds the place (that branch would go either way as
   // often as not, and the processor would mostly guess it wrong).
-  template <std::uint64_t ScannedBlock::*kKind>
-  std::size_t NextMarked(std::size_t from) const {
+  std::size_t NextMarked(const std::uint64_t* words, std::size_t from) const {
     std::size_t block = from / kBlockBytes;
-    std::uint64_t here = blocks_[block].*kKind & (~std::uint64_t{0} << (from % kBlockBytes));
+    std::uint64_t here = words[block] & (~std::uint64_t{0} << (from % kBlockBytes));
     for (;;) {
-      const std::uint64_t next = blocks_[block + 1].*kKind;
+      const std::uint64_t next = words[block + 1];
       if ((here | next) != 0) {
         const std::size_t in_here = LowestBit(here);
         const std::size_t in_next = kBlockBytes + LowestBit(next);
@@ -284,7 +234,7 @@ class LineMarks {
       // Neither block holds one: two blocks on, unless the line ends.
       block += 2;
       if (block * kBlockBytes > size_) return size_;
-      here = blocks_[block].*kKind;
+      here = words[block];
     }
   }
   // The place of the lowest set bit; 63 when none is set, which a caller
@@ -305,21 +255,25 @@ class LineMarks {
 };
 
 // One source line read once, 64 bytes at a time, for everything a filter
-// asks of it (see LineMarks).
+// asks of it (see LineMarks), and for its count: the scan that counts the
+// line marks its triggers in the same pass.
 class TriggerScanner : public LineMarks {
  public:
-  explicit TriggerScanner(const Triggers& triggers) : triggers_(triggers) {}
-  TriggerScanner(std::string_view line, const Triggers& triggers) : triggers_(triggers) { Scan(line); }
+  explicit TriggerScanner(const Triggers& triggers) : triggers_of_(triggers) {}
+  TriggerScanner(std::string_view line, const Triggers& triggers, ScanVariant variant = BestScanVariant())
+      : triggers_of_(triggers) {
+    Scan(line, variant);
+  }
   TriggerScanner(const TriggerScanner&) = delete;
   TriggerScanner& operator=(const TriggerScanner&) = delete;
 
   // Reads line, which the scanner then refers to. The storage grows to the
   // longest line read and is kept, so reading allocates nothing after that.
-  void Scan(std::string_view line);
-  // The same without AVX2, as on a processor that lacks it (Scan takes the
-  // way the processor has; the tests take both).
-  void ScanNarrow(std::string_view line);
+  // Returns the line's counts.
+  LineCounts Scan(std::string_view line, ScanVariant variant = BestScanVariant());
   std::string_view line() const { return line_; }
+  // The character starts of the line, as a wrapping reads them.
+  const LineStarts& starts() const { return scan_; }
   // What the scan found, as a copy that refers to the scanner.
   LineMarks marks() const { return *this; }
 
@@ -330,22 +284,13 @@ class TriggerScanner : public LineMarks {
       const std::size_t block = lane / kBlockBytes;
       const std::size_t offset = lane % kBlockBytes;
       std::uint64_t found = std::uint64_t{FindInLane(BlockBytes(block) + offset, c)} << offset;
-      found &= blocks_[block].starts & (~std::uint64_t{0} << (std::max(from, lane) % kBlockBytes));
+      found &= starts_[block] & (~std::uint64_t{0} << (std::max(from, lane) % kBlockBytes));
       if (found != 0) return block * kBlockBytes + static_cast<std::size_t>(std::countr_zero(found));
     }
     return kNotFound;
   }
 
  private:
-  // Reads the blocks of the line with read (one of the ReadBlock ways).
-  template <typename Read>
-  void ScanBlocks(Read read);
-  void Prepare(std::string_view line);
-  void ScanSse2();
-#if defined(VELTO_SCAN_AVX2)
-  void ScanAvx2();
-#endif
-
   // The bytes of a block and the one after them: in the line, or in the
   // padded copy of its last block.
   const char* BlockBytes(std::size_t block) const {
@@ -354,8 +299,9 @@ class TriggerScanner : public LineMarks {
   }
 
   std::string_view line_;
-  const Triggers& triggers_;
-  std::vector<ScannedBlock> storage_;
+  const Triggers& triggers_of_;
+  LineStarts scan_;
+  TriggerWords words_;
   std::size_t in_place_ = 0;  // the blocks whose bytes and the byte after are all in the line
   std::array<char, kBlockBytes + 16> tail_{};
 };
