@@ -1,8 +1,9 @@
 // What a filter hands on with each line besides its text: the counts of its
-// characters and blanks, and the characters of each reading. The count and
-// the walk take them as they come instead of reading the text again, so
-// they must be exactly what reading the handed-on text gives, whatever the
-// markup: well formed, malformed, or cutting characters in two.
+// characters and blanks, where its characters begin, and the characters of
+// each reading. The count and the walk take them as they come instead of
+// reading the text again, so they must be exactly what reading the
+// handed-on text gives, whatever the markup: well formed, malformed, or
+// cutting characters in two.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -23,9 +24,15 @@ class RecountingSink final : public Sink {
  public:
   void Line(const MarkedLine& line) override {
     ++lines_;
-    const LineCounts expected = CountCharactersAndBlanks(line.text);
+    LineStarts expected_starts;
+    const LineCounts expected = expected_starts.Scan(line.text);
     EXPECT_EQ(line.counts.characters, expected.characters) << PrintToString(line.text);
     EXPECT_EQ(line.counts.blanks, expected.blanks) << PrintToString(line.text);
+    EXPECT_EQ(line.starts.counts(), expected) << PrintToString(line.text);
+    // Every word a wrapping reads, the one after the line's last included.
+    for (std::size_t word = 0; word <= (line.text.size() + 63) / 64; ++word) {
+      EXPECT_EQ(line.starts.Word(word), expected_starts.Word(word)) << PrintToString(line.text) << " word " << word;
+    }
     for (const RubySpan& span : line.ruby) {
       ++readings_;
       EXPECT_EQ(span.characters, CountCharactersAndBlanks(span.reading).characters)
@@ -84,17 +91,24 @@ INSTANTIATE_TEST_SUITE_P(
 
 // Random lines dense in markup, blanks and bytes that cut characters: lone
 // lead bytes, and lead bytes before the bytes a pixiv tag trims or splits
-// at. Lines of every length cross the 64-byte blocks the scan reads.
-TEST(HandedOn, RandomMarkupCountsAreThoseOfTheText) {
-  const std::vector<std::string> alphabet = {
-      testing::Sjis("《"), testing::Sjis("》"), testing::Sjis("｜"), "|", "(", ")", testing::Sjis("（"),
-      testing::Sjis("）"), testing::Sjis("［＃"), testing::Sjis("］"), testing::Sjis("※"), "[[rb:", " > ",
-      "]]", "[newpage]", "[chapter:", "]", testing::Sjis("改ページ"), testing::Sjis("漢字"),
-      testing::Sjis("かな"), " ", testing::Sjis("　"), "a", "\x81", "\x81>", "\x81 ", "\x81\x81", "\n"};
+// at; and lines of nothing but ruby, which are read the lean way. Lines of
+// every length cross the 64-byte blocks the scan reads.
+struct RandomCase {
+  const char* name;
+  std::vector<std::string> alphabet;
+  int most_pieces;
+};
+
+void PrintTo(const RandomCase& c, std::ostream* out) { *out << c.name; }
+
+class RandomHandedOn : public ::testing::TestWithParam<RandomCase> {};
+
+TEST_P(RandomHandedOn, CountsAreThoseOfTheText) {
+  const std::vector<std::string>& alphabet = GetParam().alphabet;
   std::mt19937 random(2718);
   for (int round = 0; round < 600; ++round) {
     std::string text;
-    const int pieces = std::uniform_int_distribution<int>(0, 120)(random);
+    const int pieces = std::uniform_int_distribution<int>(0, GetParam().most_pieces)(random);
     for (int i = 0; i < pieces; ++i) text += alphabet[random() % alphabet.size()];
     for (const Markup markup : {Markup::kAozora, Markup::kWeb, Markup::kPixiv}) {
       SCOPED_TRACE(PrintToString(text));
@@ -104,6 +118,22 @@ TEST(HandedOn, RandomMarkupCountsAreThoseOfTheText) {
     }
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Alphabets, RandomHandedOn,
+    ::testing::Values(
+        RandomCase{"DenseMarkup",
+                   {testing::Sjis("《"), testing::Sjis("》"), testing::Sjis("｜"), "|", "(", ")", testing::Sjis("（"),
+                    testing::Sjis("）"), testing::Sjis("［＃"), testing::Sjis("］"), testing::Sjis("※"), "[[rb:",
+                    " > ", "]]", "[newpage]", "[chapter:", "]", testing::Sjis("改ページ"), testing::Sjis("漢字"),
+                    testing::Sjis("かな"), " ", testing::Sjis("　"), "a", "\x81", "\x81>", "\x81 ", "\x81\x81", "\n"},
+                   120},
+        RandomCase{"RubyOnly",
+                   {testing::Sjis("《"), testing::Sjis("》"), testing::Sjis("｜"), "|", testing::Sjis("漢字"),
+                    testing::Sjis("かな"), testing::Sjis("《かな》"), testing::Sjis("《か　な》"), " ",
+                    testing::Sjis("　"), "a", "\x81", "\n"},
+                   200}),
+    [](const auto& row) { return std::string(row.param.name); });
 
 }  // namespace
 }  // namespace velto::measure::markup
