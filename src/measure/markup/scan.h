@@ -148,14 +148,14 @@ inline std::uint32_t FindInLane(const char* bytes, std::string_view c) {
 // What a filter asks of a scanned line: where characters begin, where the
 // triggers of its notation and the marks of ruby stand, and how many
 // characters a reading holds. A filter goes from trigger to trigger by bit
-// searches. The text it keeps is counted where it is handed on, by the scan
-// that its wrapping reads too, so nothing here counts the whole line.
+// searches. A line it rebuilds is counted where it is handed on, by the
+// scan that its wrapping reads too.
 //
-// The characters are those of the line as a whole, as the count reads
-// them: a lead byte and the byte after it are one character, and a lead
-// byte that the end of the line cuts off is none. Every position a filter
-// reaches is a character start of the line, so these are also the
-// characters a walk from such a position reads.
+// The characters are those of the line as a whole, as a walk through it
+// reads them: a lead byte and the byte after it are one character, and a
+// lead byte that the end of the line cuts off is one of its own. Every
+// position a filter reaches is a character start of the line, so these are
+// also the characters a walk from such a position reads.
 //
 // A copy is three pointers to words and a size, made by the scanner
 // (TriggerScanner::marks): a loop that writes text keeps it in registers,
