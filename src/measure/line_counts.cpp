@@ -14,6 +14,7 @@
 
 #include <bit>
 #include <cstring>
+#include <initializer_list>
 #include <type_traits>
 
 #include "measure/char_starts.h"
@@ -34,6 +35,13 @@ struct BlockMasks {
   std::uint64_t spaces = 0;   // 0x20
   std::uint64_t firsts = 0;   // 0x81, the first byte of an ideographic space
   std::uint64_t seconds = 0;  // 0x40, its second byte
+};
+
+// Where a marked scan writes the words of each kind (see TriggerWords).
+struct MarkOutput {
+  std::uint64_t* opens = nullptr;
+  std::uint64_t* triggers = nullptr;
+  std::uint64_t* closes = nullptr;
 };
 
 // Set bits by byte sums, for processors without a bit-count instruction.
@@ -244,6 +252,7 @@ LineCounts LineStarts::ScanMarked(std::string_view line, const Triggers& trigger
                                   ScanVariant variant) {
   const std::size_t words = line.size() / kBlockBytes + 2;
   if (marks.triggers.size() < words) {
+    marks.opens.resize(words);
     marks.triggers.resize(words);
     marks.closes.resize(words);
   }

@@ -71,11 +71,13 @@ struct Triggers {
   unsigned char close_second = 0;  // closes a reading (no trigger): 》
 };
 
-// Where a scan marks triggers and closes: one bit per byte at the
-// characters they begin, in words laid out like the starts, size / 64 + 2 of
-// them for a line of size bytes, with no mark past the line's end. others:
-// whether a trigger other than ruby's was found.
+// Where a scan marks triggers, the opening brackets of ruby among them, and
+// closes: one bit per byte at the characters they begin, in words laid out
+// like the starts, size / 64 + 2 of them for a line of size bytes, with no
+// mark past the line's end. others: whether a trigger other than ruby's was
+// found.
 struct TriggerWords {
+  std::vector<std::uint64_t> opens;
   std::vector<std::uint64_t> triggers;
   std::vector<std::uint64_t> closes;
   bool others = false;

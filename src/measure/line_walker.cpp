@@ -108,7 +108,7 @@ bool LineWalker::Walk::NextCountedLine() {
     tally.AddCounted(current.counts, text.ends_with('\n'));
   }
   for (const HeldLine::Span& span : current.ruby) {
-    tally.AddRuby(span.characters);
+    tally.AddRuby(1, span.characters);
   }
   lines.emplace(wrapper, text);
   return true;

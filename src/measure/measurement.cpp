@@ -18,11 +18,10 @@ class CountingSink final : public markup::Sink {
     const std::int64_t count = tally_.AddCounted(line.counts, line.text.ends_with('\n'));
     if (log_ != nullptr) log_->LogCharacterCount(count);
     tally_.AddDisplayLines(wrapper_.CountDisplayLines(line.text, line.starts));
-    for (const markup::RubySpan& span : line.ruby) {
-      tally_.AddRuby(span.characters);
-    }
+    tally_.AddRuby(line.ruby_totals.spans, line.ruby_totals.characters);
   }
   void PageBreak() override { tally_.PageBreak(); }
+  bool WantsRubyPlaces() const override { return false; }
 
  private:
   const LineWrapper& wrapper_;

@@ -29,10 +29,10 @@ class Tally {
   // which ends in a line feed when line_end is set.
   std::int64_t AddCounted(LineCounts counts, bool line_end);
   void AddDisplayLines(std::int64_t count);
-  // A ruby span, with the characters of its reading, which the counts leave
-  // out. Inline: a marked text may have a ruby span every few words.
-  void AddRuby(std::int64_t reading_characters) {
-    ++sums_.ruby_spans;
+  // Ruby spans, with the characters of their readings, which the counts
+  // leave out. Inline: a marked text may have a ruby span every few words.
+  void AddRuby(std::int64_t spans, std::int64_t reading_characters) {
+    sums_.ruby_spans += spans;
     sums_.ruby_characters += reading_characters;
   }
   // Ends the current page: the next display line begins a new one. A break

@@ -102,19 +102,17 @@ TEST(MarkupCount, MarkupAcrossAPieceCutIsText) {
   EXPECT_EQ(whole.counts.ruby_spans, 1);
 }
 
-// Random lines dense in the characters of all three notations: whatever
-// they hold, the count and the walk agree, markup only ever leaves
-// characters out, and every ruby base lies inside its display line.
-TEST(MarkupCount, RandomMarkupAgreesAndNeverAddsCharacters) {
-  const std::vector<std::string> alphabet = {
-      Sjis("《"), Sjis("》"), Sjis("｜"), "|", "(", ")", Sjis("（"), Sjis("）"), Sjis("［"), Sjis("］"),
-      Sjis("＃"), Sjis("※"), "[", "]", "[[rb:", " > ", "[newpage]", "[chapter:", Sjis("改ページ"),
-      Sjis("漢"), Sjis("字"), Sjis("あ"), Sjis("ア"), Sjis("ゼ"), "a", "\n", "\n"};
+// Random lines dense in the characters of all three notations, and long
+// lines of nothing but ruby (which the count, wanting no places of ruby,
+// may read whole): whatever they hold, the count and the walk agree,
+// markup only ever leaves characters out, and every ruby base lies inside
+// its display line.
+class RandomMarkup : public ::testing::TestWithParam<RandomAlphabet> {};
+
+TEST_P(RandomMarkup, CountAndWalkAgreeAndNeverAddCharacters) {
   std::mt19937 random(1515);
   for (int round = 0; round < 400; ++round) {
-    std::string text;
-    const int pieces = std::uniform_int_distribution<int>(0, 60)(random);
-    for (int i = 0; i < pieces; ++i) text += alphabet[random() % alphabet.size()];
+    const std::string text = GetParam().Text(random);
     const Result unmarked = MeasureBytes(text, TenPerLine(Markup::kNone));
     for (const Markup markup : {Markup::kAozora, Markup::kWeb, Markup::kPixiv}) {
       Settings settings = TenPerLine(markup);
@@ -133,11 +131,28 @@ TEST(MarkupCount, RandomMarkupAgreesAndNeverAddsCharacters) {
       ASSERT_EQ(counted.counts.crlf, walked.crlf) << ::testing::PrintToString(text);
       ASSERT_EQ(counted.counts.line_count, walked.line_count) << ::testing::PrintToString(text);
       ASSERT_EQ(counted.counts.page_count, walked.page_count) << ::testing::PrintToString(text);
+      ASSERT_EQ(counted.counts.ruby_spans, walked.ruby_spans) << ::testing::PrintToString(text);
       ASSERT_EQ(counted.counts.ruby_characters, walked.ruby_characters) << ::testing::PrintToString(text);
+      ASSERT_EQ(counted.counts.no_crlf_no_blank, walked.no_crlf_no_blank) << ::testing::PrintToString(text);
       ASSERT_LE(counted.counts.crlf, unmarked.counts.crlf) << ::testing::PrintToString(text);
     }
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, RandomMarkup,
+    ::testing::Values(RandomAlphabet{"DenseMarkup",
+                                 {Sjis("《"), Sjis("》"), Sjis("｜"), "|", "(", ")", Sjis("（"), Sjis("）"), Sjis("［"),
+                                  Sjis("］"), Sjis("＃"), Sjis("※"), "[", "]", "[[rb:", " > ", "[newpage]",
+                                  "[chapter:", Sjis("改ページ"), Sjis("漢"), Sjis("字"), Sjis("あ"), Sjis("ア"),
+                                  Sjis("ゼ"), "a", "\n", "\n"},
+                                 60},
+                      RandomAlphabet{"RubyOnly",
+                                 {Sjis("《"), Sjis("》"), Sjis("｜"), "|", Sjis("漢字"), Sjis("々"), Sjis("かな"),
+                                  Sjis("《かな》"), Sjis("《か　な》"), Sjis("漢《かん》"), Sjis("｜あ《よみ》"),
+                                  "|a" + Sjis("《よみ》"), " ", Sjis("　"), "a", "\n"},
+                                 300}),
+    [](const auto& row) { return std::string(row.param.name); });
 
 }  // namespace
 }  // namespace velto::testing

@@ -19,11 +19,23 @@ namespace {
 
 using ::testing::PrintToString;
 
-// Counts every line and reading afresh and compares.
+// Counts every line and reading afresh and compares, and keeps what came:
+// the texts, and the ruby's totals. A sink that wants no places of ruby
+// may be handed lines read another way, which must come out the same.
 class RecountingSink final : public Sink {
  public:
+  explicit RecountingSink(bool wants_places = true) : wants_places_(wants_places) {}
+
   void Line(const MarkedLine& line) override {
     ++lines_;
+    handed_on_ += std::string(line.text) + "/" + std::to_string(line.ruby_totals.spans) + "/" +
+                  std::to_string(line.ruby_totals.characters) + "\n";
+    std::uint32_t span_characters = 0;
+    for (const RubySpan& span : line.ruby) span_characters += span.characters;
+    if (wants_places_) {
+      EXPECT_EQ(line.ruby_totals.spans, line.ruby.size()) << PrintToString(line.text);
+      EXPECT_EQ(line.ruby_totals.characters, span_characters) << PrintToString(line.text);
+    }
     LineStarts expected_starts;
     const LineCounts expected = expected_starts.Scan(line.text);
     EXPECT_EQ(line.counts.characters, expected.characters) << PrintToString(line.text);
@@ -39,14 +51,18 @@ class RecountingSink final : public Sink {
           << PrintToString(span.reading);
     }
   }
-  void PageBreak() override {}
+  void PageBreak() override { handed_on_ += "[page]\n"; }
+  bool WantsRubyPlaces() const override { return wants_places_; }
 
   int lines() const { return lines_; }
   int readings() const { return readings_; }
+  const std::string& handed_on() const { return handed_on_; }
 
  private:
+  bool wants_places_;
   int lines_ = 0;
   int readings_ = 0;
+  std::string handed_on_;
 };
 
 // The text in source lines as the reader delivers them.
@@ -93,27 +109,19 @@ INSTANTIATE_TEST_SUITE_P(
 // lead bytes, and lead bytes before the bytes a pixiv tag trims or splits
 // at; and lines of nothing but ruby, which are read the lean way. Lines of
 // every length cross the 64-byte blocks the scan reads.
-struct RandomCase {
-  const char* name;
-  std::vector<std::string> alphabet;
-  int most_pieces;
-};
-
-void PrintTo(const RandomCase& c, std::ostream* out) { *out << c.name; }
-
-class RandomHandedOn : public ::testing::TestWithParam<RandomCase> {};
+class RandomHandedOn : public ::testing::TestWithParam<testing::RandomAlphabet> {};
 
 TEST_P(RandomHandedOn, CountsAreThoseOfTheText) {
-  const std::vector<std::string>& alphabet = GetParam().alphabet;
   std::mt19937 random(2718);
   for (int round = 0; round < 600; ++round) {
-    std::string text;
-    const int pieces = std::uniform_int_distribution<int>(0, GetParam().most_pieces)(random);
-    for (int i = 0; i < pieces; ++i) text += alphabet[random() % alphabet.size()];
+    const std::string text = GetParam().Text(random);
     for (const Markup markup : {Markup::kAozora, Markup::kWeb, Markup::kPixiv}) {
       SCOPED_TRACE(PrintToString(text));
-      RecountingSink sink;
-      PushLines(text, *MakeFilter(markup, false), sink);
+      RecountingSink with_places;
+      PushLines(text, *MakeFilter(markup, false), with_places);
+      RecountingSink totals_only(false);
+      PushLines(text, *MakeFilter(markup, false), totals_only);
+      EXPECT_EQ(totals_only.handed_on(), with_places.handed_on());
       if (::testing::Test::HasFailure()) return;
     }
   }
@@ -122,13 +130,13 @@ TEST_P(RandomHandedOn, CountsAreThoseOfTheText) {
 INSTANTIATE_TEST_SUITE_P(
     Alphabets, RandomHandedOn,
     ::testing::Values(
-        RandomCase{"DenseMarkup",
+        testing::RandomAlphabet{"DenseMarkup",
                    {testing::Sjis("《"), testing::Sjis("》"), testing::Sjis("｜"), "|", "(", ")", testing::Sjis("（"),
                     testing::Sjis("）"), testing::Sjis("［＃"), testing::Sjis("］"), testing::Sjis("※"), "[[rb:",
                     " > ", "]]", "[newpage]", "[chapter:", "]", testing::Sjis("改ページ"), testing::Sjis("漢字"),
                     testing::Sjis("かな"), " ", testing::Sjis("　"), "a", "\x81", "\x81>", "\x81 ", "\x81\x81", "\n"},
                    120},
-        RandomCase{"RubyOnly",
+        testing::RandomAlphabet{"RubyOnly",
                    {testing::Sjis("《"), testing::Sjis("》"), testing::Sjis("｜"), "|", testing::Sjis("漢字"),
                     testing::Sjis("かな"), testing::Sjis("《かな》"), testing::Sjis("《か　な》"), " ",
                     testing::Sjis("　"), "a", "\x81", "\n"},

@@ -3,8 +3,11 @@
 // display lines, pages and ruby at a glance.
 #pragma once
 
+#include <ostream>
+#include <random>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "velto/measure.hpp"
 
@@ -28,5 +31,22 @@ Layout LayOut(std::string_view utf8, const Settings& settings);
 // No wrapping, pages of 100 lines, no kinsoku: one display line per
 // counted line, so that a layout shows how the markup divides the text.
 Settings Unwrapped(Markup markup);
+
+// Random texts of pieces drawn from an alphabet, for tests that run over
+// several alphabets; name names the alphabet in test lists.
+struct RandomAlphabet {
+  const char* name;
+  std::vector<std::string> pieces;
+  int most_pieces;
+
+  // Up to most_pieces pieces, end to end.
+  std::string Text(std::mt19937& random) const {
+    std::string text;
+    const int count = std::uniform_int_distribution<int>(0, most_pieces)(random);
+    for (int i = 0; i < count; ++i) text += pieces[random() % pieces.size()];
+    return text;
+  }
+};
+inline void PrintTo(const RandomAlphabet& alphabet, std::ostream* out) { *out << alphabet.name; }
 
 }  // namespace velto::testing

@@ -90,7 +90,7 @@ class AozoraFilter final : public LineFilter {
 
   void Rebuild(const TriggerScanner& scanner, BaseText& base) override {
     if (ReadRubyLine(scanner, {.escapes_and_emphasis = false}, base)) return;
-    base.Clear(scanner);
+    base.Clear(scanner, base.places_wanted());
     Line line(scanner, base);
     ReadTriggers(scanner, 0, line.text.size(), base, [&](std::size_t plain_from, std::size_t at) {
       line.plain_from = plain_from;

@@ -7,8 +7,10 @@
 
 namespace velto::measure::markup {
 
-void BaseText::Clear(const TriggerScanner& source) {
+void BaseText::Clear(const TriggerScanner& source, bool places_wanted) {
   source_ = &source;
+  places_wanted_ = places_wanted;
+  kept_totals_ = {};
   if (buffer_.size() < source.line().size() + kCopyChunk) buffer_.resize(source.line().size() + kCopyChunk);
   size_ = 0;
   ruby_.clear();
@@ -36,10 +38,10 @@ void BaseText::Split(bool page) { cuts_.push_back({size_, page}); }
 void LineFilter::Push(std::string_view source_line, Sink& sink) {
   const LineCounts counts = scanner_.Scan(source_line);
   if (scanner_.Next(0) == source_line.size()) {
-    Deliver({source_line, {}, counts, scanner_.starts()}, sink);
+    Deliver({source_line, {}, {}, counts, scanner_.starts()}, sink);
     return;
   }
-  base_.Clear(scanner_);
+  base_.Clear(scanner_, sink.WantsRubyPlaces());
   Rebuild(scanner_, base_);
   HandOn(sink);
 }
@@ -84,9 +86,15 @@ void LineFilter::HandOnPiece(std::size_t begin, std::size_t end, std::size_t& ne
       ruby[i].end -= begin;
     }
   }
+  const std::span<const RubySpan> spans = std::span<const RubySpan>(ruby).subspan(first_ruby, next_ruby - first_ruby);
+  // Ruby kept without places belongs to a line that no command divides.
+  RubyTotals totals = base_.kept_totals_;
+  for (const RubySpan& span : spans) {
+    ++totals.spans;
+    totals.characters += span.characters;
+  }
   const LineCounts counts = starts_.Scan(piece);
-  Deliver({piece, std::span<const RubySpan>(ruby).subspan(first_ruby, next_ruby - first_ruby), counts, starts_},
-          sink);
+  Deliver({piece, spans, totals, counts, starts_}, sink);
 }
 
 void LineFilter::Deliver(const MarkedLine& line, Sink& sink) {

@@ -43,8 +43,11 @@ inline void CopyPart(char* to, const char* from, std::size_t count, std::size_t 
 // to be read on its own.
 class BaseText {
  public:
-  // Starts the text of the source line that source has read.
-  void Clear(const TriggerScanner& source);
+  // Starts the text of the source line that source has read; with
+  // places_wanted, each ruby span is recorded where it lies, else only
+  // their totals count.
+  void Clear(const TriggerScanner& source, bool places_wanted);
+  bool places_wanted() const { return places_wanted_; }
   const TriggerScanner& source() const { return *source_; }
 
   // Appends the bytes of the source line from begin to end. The markup
@@ -63,6 +66,13 @@ class BaseText {
   // bytes more, and EndKept ends the text at size.
   char* Kept() { return buffer_.data(); }
   void EndKept(std::size_t size) { size_ = size; }
+  // The ruby of a text kept without the places of its spans.
+  void KeptRuby(RubyTotals totals) { kept_totals_ = totals; }
+  // Room for count words of a reading's own, kept for the next line.
+  std::uint64_t* Words(std::size_t count) {
+    if (words_.size() < count) words_.resize(count);
+    return words_.data();
+  }
   // Puts the bytes of the source line from begin to end, which lie before
   // the last part appended, into the text at at, a boundary between its
   // characters.
@@ -132,6 +142,9 @@ class BaseText {
   std::string buffer_;
   std::size_t size_ = 0;
   std::vector<RubySpan> ruby_;
+  RubyTotals kept_totals_;  // of ruby kept without places (KeptRuby)
+  std::vector<std::uint64_t> words_;
+  bool places_wanted_ = true;
   std::vector<Cut> cuts_;
   bool left_out_ = false;
   // The last part appended, which ends the text, in the source line.

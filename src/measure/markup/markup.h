@@ -24,13 +24,21 @@ struct RubySpan {
   std::uint32_t characters = 0;   // of the reading, as the count reads them
 };
 
+// The ruby of a line in sum: its spans, and the characters of their
+// readings.
+struct RubyTotals {
+  std::uint32_t spans = 0;
+  std::uint32_t characters = 0;
+};
+
 // One line as it is counted and wrapped. The views stay valid only for the
 // call that hands the line on. The filter scans the text once to count it,
 // and hands on that scan too: whoever wraps the line reads its character
 // starts from there instead of reading the text again.
 struct MarkedLine {
   std::string_view text;  // code page 932, ending in a line feed when the source line did (and only there)
-  std::span<const RubySpan> ruby;
+  std::span<const RubySpan> ruby;  // empty where the sink wants no places
+  RubyTotals ruby_totals;           // of the ruby, with or without its places
   LineCounts counts;          // of text, as CountCharactersAndBlanks counts them
   const LineStarts& starts;  // of text, with its line feed
 };
@@ -40,6 +48,9 @@ class Sink {
  public:
   virtual void Line(const MarkedLine& line) = 0;
   virtual void PageBreak() = 0;
+  // Whether the sink reads where each ruby span lies; a sink that only
+  // counts takes the totals, which a filter can find faster.
+  virtual bool WantsRubyPlaces() const { return true; }
 
  protected:
   ~Sink() = default;

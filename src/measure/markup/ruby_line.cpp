@@ -1,9 +1,17 @@
 #include "measure/markup/ruby_line.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
+
+#include "measure/char_starts.h"
+
+#if (defined(__GNUC__) || defined(__clang__)) && defined(__x86_64__)
+#define VELTO_RUBY_COMPRESS 1
+#include <immintrin.h>
+#endif
 
 namespace velto::measure::markup {
 namespace {
@@ -102,10 +110,159 @@ bool ReadLine(const TriggerScanner& scan, BaseText& base) {
   return true;
 }
 
+#if defined(VELTO_RUBY_COMPRESS)
+#define VELTO_TARGET_COMPRESS __attribute__((target("avx512f,avx512bw,avx512vbmi2,popcnt")))
+
+// A line of ruby read whole, for a sink that takes the totals of its ruby
+// and not where each span lies. Most lines of a novel that hold ruby hold
+// it plainly: each 《 closes before the next opens, each reading has
+// characters, and each base is a kanji run or follows one bar. Such a line
+// is read from the scan's marks a word of 64 bytes at a time, and its text
+// is the line without the bytes of its readings and taken bars, which a
+// mask gives; reading it 《 by 《 costs more in branches the processor
+// guesses wrong than in work. Any other line (an unclosed or empty
+// reading, two bars before a reading, a bar just before 《, a 《 after
+// neither kanji nor a bar) is left to ReadLine, which reads every case.
+constexpr std::size_t kWordBits = 64;
+
+// Bit i set where the bits of x at and below i are odd in number.
+std::uint64_t PrefixParity(std::uint64_t x) {
+  for (unsigned shift = 1; shift < kWordBits; shift *= 2) x ^= x << shift;
+  return x;
+}
+
+std::uint64_t BitsBelow(std::size_t count) {
+  return count >= kWordBits ? ~std::uint64_t{0} : (std::uint64_t{1} << count) - 1;
+}
+
+bool BitAt(const std::uint64_t* words, std::size_t at) { return ((words[at / kWordBits] >> (at % kWordBits)) & 1u) != 0; }
+
+// Whether the character before open, a 《 in a line whose 《 and 》
+// alternate, is a two-byte kanji after the 》 before it (closes). Reads only
+// bytes of the line, whatever the answer, so that it costs no branch.
+bool KanjiBefore(std::string_view line, const std::uint64_t* starts, const std::uint64_t* closes, std::size_t open) {
+  const std::size_t at = open >= 2 ? open - 2 : 0;
+  const bool two_bytes = (open >= 2) & !BitAt(closes, at) & !BitAt(starts, at + 1);
+  // Where no two-byte character ends there, a pair that is no kanji is
+  // looked up instead: only a lead byte has a row in the table.
+  constexpr unsigned char kNoKanjiLead = 0x81;
+  constexpr unsigned char kNoKanjiSecond = 0x40;
+  return IsKanjiCode(two_bytes ? Byte(line, at) : kNoKanjiLead, two_bytes ? Byte(line, at + 1) : kNoKanjiSecond);
+}
+
+
+// Writes the bytes of the line whose bits are set in keep to out, which has
+// room for the line and 64 bytes more; their number.
+VELTO_TARGET_COMPRESS std::size_t Compress(std::string_view line, const std::uint64_t* keep, char* out) {
+  std::size_t kept = 0;
+  for (std::size_t word = 0; word * kWordBits < line.size(); ++word) {
+    const std::uint64_t in_line = BitsBelow(line.size() - word * kWordBits);
+    const __m512i bytes = _mm512_maskz_loadu_epi8(in_line, line.data() + word * kWordBits);
+    _mm512_storeu_si512(out + kept, _mm512_maskz_compress_epi8(keep[word] & in_line, bytes));
+    kept += static_cast<std::size_t>(std::popcount(keep[word] & in_line));
+  }
+  return kept;
+}
+
+// The set bits of a word.
+VELTO_TARGET_COMPRESS inline std::uint32_t CountBits(std::uint64_t bits) {
+  return static_cast<std::uint32_t>(std::popcount(bits));
+}
+
+VELTO_TARGET_COMPRESS bool ReadRegularLine(const TriggerScanner& scan, BaseText& base) {
+  const LineMarks marks = scan.marks();
+  const std::string_view line = scan.line();
+  const std::size_t words = line.size() / kWordBits + 1;
+  const std::uint64_t* const starts = marks.start_words();
+  const std::uint64_t* const opens = marks.open_words();
+  const std::uint64_t* const triggers = marks.trigger_words();
+  const std::uint64_t* const closes = marks.close_words();
+  // Per word: the bytes of readings with their brackets, and the bars
+  // outside them.
+  std::uint64_t* const readings = base.Words(2 * words);
+  std::uint64_t* const bars = readings + words;
+
+  // The readings: 《 and 》 alternate when every 《 leaves an odd number of
+  // brackets behind it and every 》 an even one. The bases: the gap before
+  // each reading holds one bar that does not end just before its 《, or
+  // none, and then a kanji ends just before 《. Both are read in one pass;
+  // wrong gathers what makes the line irregular.
+  std::uint64_t wrong = 0;
+  bool bases_regular = true;
+  std::uint64_t parity = 0;
+  std::uint64_t open_carry = 0;   // 《 in the last two bytes of the word before
+  std::uint64_t close_carry = 0;  // the second byte of a 》 that ends the word before
+  std::uint64_t bar_carry = 0;    // the last bar byte and the last two-byte bar of the word before
+  std::uint64_t wide_bar_carry = 0;
+  std::uint32_t open_count = 0;
+  std::uint32_t reading_starts = 0;  // each reading's characters and its 《
+  std::uint64_t bars_so_far = 0;
+  std::uint64_t bars_at_last_open = 0;
+  std::size_t last_open = 0;
+  for (std::size_t word = 0; word < words; ++word) {
+    const std::uint64_t inside = PrefixParity(opens[word] | closes[word]) ^ (0 - parity);
+    parity = inside >> (kWordBits - 1);
+    wrong |= (opens[word] & ~inside) | (closes[word] & inside);
+    // An empty reading: 》 just after 《.
+    wrong |= ((opens[word] << 2) | open_carry) & closes[word];
+    open_carry = opens[word] >> (kWordBits - 2);
+    readings[word] = inside | closes[word] | (closes[word] << 1) | close_carry;
+    close_carry = closes[word] >> (kWordBits - 1);
+    bars[word] = triggers[word] & ~opens[word] & ~readings[word];
+    // A bar just before 《: | one byte before it, or ｜ (whose second byte
+    // begins no character) two bytes before.
+    const std::uint64_t wide_bars = bars[word] & ~((starts[word] >> 1) | (starts[word + 1] << (kWordBits - 1)));
+    wrong |= (((bars[word] << 1) | bar_carry) | ((wide_bars << 2) | wide_bar_carry)) & opens[word];
+    bar_carry = bars[word] >> (kWordBits - 1);
+    wide_bar_carry = wide_bars >> (kWordBits - 2);
+    for (std::uint64_t word_opens = opens[word]; word_opens != 0; word_opens &= word_opens - 1) {
+      const std::size_t bit = static_cast<std::size_t>(std::countr_zero(word_opens));
+      const std::size_t open = word * kWordBits + bit;
+      const std::uint64_t bars_before = bars_so_far + CountBits(bars[word] & BitsBelow(bit));
+      const std::uint64_t gap_bars = bars_before - bars_at_last_open;
+      bars_at_last_open = bars_before;
+      bases_regular = bases_regular & (gap_bars <= 1) & ((gap_bars == 1) | KanjiBefore(line, starts, closes, open));
+      last_open = open;
+    }
+    bars_so_far += CountBits(bars[word]);
+    open_count += CountBits(opens[word]);
+    reading_starts += CountBits(starts[word] & inside);
+  }
+  if ((wrong | parity) != 0 || !bases_regular) return false;
+
+  // The text: the line without its readings and the bars before its last
+  // reading (a bar after it takes no reading and stays). A two-byte bar's
+  // second byte begins no character.
+  bar_carry = 0;
+  std::uint64_t* const keep = readings;
+  for (std::size_t word = 0; word < words; ++word) {
+    const std::size_t word_begin = word * kWordBits;
+    const std::uint64_t taken = bars[word] & BitsBelow(last_open > word_begin ? last_open - word_begin : 0);
+    const std::uint64_t bar_bytes = taken | (((taken << 1) | bar_carry) & ~starts[word]);
+    bar_carry = taken >> (kWordBits - 1);
+    keep[word] = ~(readings[word] | bar_bytes);
+  }
+  base.EndKept(Compress(line, keep, base.Kept()));
+  base.KeptRuby({open_count, reading_starts - open_count});
+  if (open_count != 0) base.LeaveOut();
+  return true;
+}
+
+// Whether the processor has what ReadRegularLine needs.
+bool CanReadRegularLines() {
+  static const bool can = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+                          __builtin_cpu_supports("avx512vbmi2") && __builtin_cpu_supports("popcnt");
+  return can;
+}
+#endif  // VELTO_RUBY_COMPRESS
+
 }  // namespace
 
 bool ReadRubyLine(const TriggerScanner& line, RubyLineRules rules, BaseText& base) {
   if (!line.OnlyRuby()) return false;
+#if defined(VELTO_RUBY_COMPRESS)
+  if (!base.places_wanted() && CanReadRegularLines() && ReadRegularLine(line, base)) return true;
+#endif
   return rules.escapes_and_emphasis ? ReadLine<true>(line, base) : ReadLine<false>(line, base);
 }
 

@@ -85,6 +85,7 @@ LineCounts TriggerScanner::Scan(std::string_view line, ScanVariant variant) {
   const std::size_t size = line.size();
   const LineCounts counts = scan_.ScanMarked(line, triggers_of_, words_, variant);
   starts_ = scan_.words();
+  opens_ = words_.opens.data();
   triggers_ = words_.triggers.data();
   closes_ = words_.closes.data();
   size_ = size;

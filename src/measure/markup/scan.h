@@ -157,7 +157,7 @@ inline std::uint32_t FindInLane(const char* bytes, std::string_view c) {
 // position a filter reaches is a character start of the line, so these are
 // also the characters a walk from such a position reads.
 //
-// A copy is three pointers to words and a size, made by the scanner
+// A copy is four pointers to words and a size, made by the scanner
 // (TriggerScanner::marks): a loop that writes text keeps it in registers,
 // where the members of the scanner would be read again after every byte
 // written, since the bytes might be any of them.
@@ -175,6 +175,12 @@ class LineMarks {
   // Whether every trigger of the line is an opening bracket or a bar of
   // ruby.
   bool OnlyRuby() const { return only_ruby_; }
+  // The marks as words of 64 bytes' bits (see TriggerWords), for a reading
+  // of the whole line at once.
+  const std::uint64_t* start_words() const { return starts_; }
+  const std::uint64_t* open_words() const { return opens_; }
+  const std::uint64_t* trigger_words() const { return triggers_; }
+  const std::uint64_t* close_words() const { return closes_; }
 
   // Whether a character of the line begins at position, or position is the
   // end of the line. A lead byte that the end of the line cuts off is a
@@ -210,6 +216,7 @@ class LineMarks {
   // One word for each 64 bytes and one more, so that the end of the line
   // lies inside a word, and one after them that holds nothing.
   const std::uint64_t* starts_ = nullptr;
+  const std::uint64_t* opens_ = nullptr;
   const std::uint64_t* triggers_ = nullptr;
   const std::uint64_t* closes_ = nullptr;
   std::size_t size_ = 0;

@@ -65,7 +65,7 @@ class WebFilter final : public LineFilter {
 
   void Rebuild(const TriggerScanner& scanner, BaseText& base) override {
     if (ReadRubyLine(scanner, {.escapes_and_emphasis = true}, base)) return;
-    base.Clear(scanner);
+    base.Clear(scanner, base.places_wanted());
     Line line(scanner, base);
     ReadRange(line, 0, line.text.size(), true);
     line.bases.Close();
