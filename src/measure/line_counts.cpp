@@ -42,6 +42,7 @@ struct MarkOutput {
   std::uint64_t* opens = nullptr;
   std::uint64_t* triggers = nullptr;
   std::uint64_t* closes = nullptr;
+  std::uint64_t* blanks = nullptr;
 };
 
 // Set bits by byte sums, for processors without a bit-count instruction.
@@ -255,6 +256,7 @@ LineCounts LineStarts::ScanMarked(std::string_view line, const Triggers& trigger
     marks.opens.resize(words);
     marks.triggers.resize(words);
     marks.closes.resize(words);
+    marks.blanks.resize(words);
   }
   counts_ = ScannerOf<MarkedScanFunction>(variant)(line.data(), line.size(), Words(line.size()), triggers, marks);
   variant_ = variant;

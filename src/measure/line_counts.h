@@ -71,15 +71,16 @@ struct Triggers {
   unsigned char close_second = 0;  // closes a reading (no trigger): 》
 };
 
-// Where a scan marks triggers, the opening brackets of ruby among them, and
-// closes: one bit per byte at the characters they begin, in words laid out
-// like the starts, size / 64 + 2 of them for a line of size bytes, with no
-// mark past the line's end. others: whether a trigger other than ruby's was
-// found.
+// Where a scan marks triggers, the opening brackets of ruby among them,
+// closes, and the blanks it counted: one bit per byte at the characters
+// they begin, in words laid out like the starts, size / 64 + 2 of them for
+// a line of size bytes, with no mark past the line's end. others: whether a
+// trigger other than ruby's was found.
 struct TriggerWords {
   std::vector<std::uint64_t> opens;
   std::vector<std::uint64_t> triggers;
   std::vector<std::uint64_t> closes;
+  std::vector<std::uint64_t> blanks;
   bool others = false;
 };
 
@@ -95,6 +96,16 @@ class LineStarts {
   // The same scan, which also marks the triggers of markup in marks.
   LineCounts ScanMarked(std::string_view line, const Triggers& triggers, TriggerWords& marks,
                         ScanVariant variant = BestScanVariant());
+  // For a line of at most size bytes made of whole characters of a line
+  // scanned already, whose starts and counts the caller puts together: the
+  // words to fill as Scan would (size / 64 + 2 of them, none set past the
+  // line's end, the word after the one that holds its end 0). Refilled
+  // gives the counts when the words are done.
+  std::uint64_t* Refill(std::size_t size, ScanVariant variant) {
+    variant_ = variant;
+    return Words(size);
+  }
+  void Refilled(LineCounts counts) { counts_ = counts; }
 
   LineCounts counts() const { return counts_; }
   // The variant of the last Scan.

@@ -11,6 +11,7 @@ void BaseText::Clear(const TriggerScanner& source, bool places_wanted) {
   source_ = &source;
   places_wanted_ = places_wanted;
   kept_totals_ = {};
+  starts_kept_ = false;
   if (buffer_.size() < source.line().size() + kCopyChunk) buffer_.resize(source.line().size() + kCopyChunk);
   size_ = 0;
   ruby_.clear();
@@ -93,8 +94,11 @@ void LineFilter::HandOnPiece(std::size_t begin, std::size_t end, std::size_t& ne
     ++totals.spans;
     totals.characters += span.characters;
   }
-  const LineCounts counts = starts_.Scan(piece);
-  Deliver({piece, spans, totals, counts, starts_}, sink);
+  LineStarts& starts = base_.starts_;
+  // A text kept whole comes with its starts.
+  const bool kept_whole = base_.starts_kept_ && begin == 0 && end == base_.size();
+  const LineCounts counts = kept_whole ? starts.counts() : starts.Scan(piece);
+  Deliver({piece, spans, totals, counts, starts}, sink);
 }
 
 void LineFilter::Deliver(const MarkedLine& line, Sink& sink) {

@@ -68,6 +68,13 @@ class BaseText {
   void EndKept(std::size_t size) { size_ = size; }
   // The ruby of a text kept without the places of its spans.
   void KeptRuby(RubyTotals totals) { kept_totals_ = totals; }
+  // Where the starts of the characters of a kept text go, put together
+  // from those of the source line (see LineStarts::Refill), and its counts.
+  std::uint64_t* KeptStarts() { return starts_.Refill(source_->line().size(), source_->starts().variant()); }
+  void KeptCounts(LineCounts counts) {
+    starts_.Refilled(counts);
+    starts_kept_ = true;
+  }
   // Room for count words of a reading's own, kept for the next line.
   std::uint64_t* Words(std::size_t count) {
     if (words_.size() < count) words_.resize(count);
@@ -143,6 +150,10 @@ class BaseText {
   std::size_t size_ = 0;
   std::vector<RubySpan> ruby_;
   RubyTotals kept_totals_;  // of ruby kept without places (KeptRuby)
+  // The starts of the text, for whoever hands it on: put together while
+  // the text was kept (starts_kept_), else scanned where it is handed on.
+  LineStarts starts_;
+  bool starts_kept_ = false;
   std::vector<std::uint64_t> words_;
   bool places_wanted_ = true;
   std::vector<Cut> cuts_;
@@ -206,7 +217,6 @@ class LineFilter : public Filter {
 
   TriggerScanner scanner_;
   BaseText base_;
-  LineStarts starts_;  // of the rebuilt line handed on last
   bool break_pending_ = false;
 };
 

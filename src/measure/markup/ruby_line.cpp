@@ -111,18 +111,8 @@ bool ReadLine(const TriggerScanner& scan, BaseText& base) {
 }
 
 #if defined(VELTO_RUBY_COMPRESS)
-#define VELTO_TARGET_COMPRESS __attribute__((target("avx512f,avx512bw,avx512vbmi2,popcnt")))
+#define VELTO_TARGET_COMPRESS __attribute__((target("avx512f,avx512bw,avx512vbmi2,popcnt,bmi,bmi2")))
 
-// A line of ruby read whole, for a sink that takes the totals of its ruby
-// and not where each span lies. Most lines of a novel that hold ruby hold
-// it plainly: each 《 closes before the next opens, each reading has
-// characters, and each base is a kanji run or follows one bar. Such a line
-// is read from the scan's marks a word of 64 bytes at a time, and its text
-// is the line without the bytes of its readings and taken bars, which a
-// mask gives; reading it 《 by 《 costs more in branches the processor
-// guesses wrong than in work. Any other line (an unclosed or empty
-// reading, two bars before a reading, a bar just before 《, a 《 after
-// neither kanji nor a bar) is left to ReadLine, which reads every case.
 constexpr std::size_t kWordBits = 64;
 
 // Bit i set where the bits of x at and below i are odd in number.
@@ -150,25 +140,23 @@ bool KanjiBefore(std::string_view line, const std::uint64_t* starts, const std::
   return IsKanjiCode(two_bytes ? Byte(line, at) : kNoKanjiLead, two_bytes ? Byte(line, at + 1) : kNoKanjiSecond);
 }
 
-
-// Writes the bytes of the line whose bits are set in keep to out, which has
-// room for the line and 64 bytes more; their number.
-VELTO_TARGET_COMPRESS std::size_t Compress(std::string_view line, const std::uint64_t* keep, char* out) {
-  std::size_t kept = 0;
-  for (std::size_t word = 0; word * kWordBits < line.size(); ++word) {
-    const std::uint64_t in_line = BitsBelow(line.size() - word * kWordBits);
-    const __m512i bytes = _mm512_maskz_loadu_epi8(in_line, line.data() + word * kWordBits);
-    _mm512_storeu_si512(out + kept, _mm512_maskz_compress_epi8(keep[word] & in_line, bytes));
-    kept += static_cast<std::size_t>(std::popcount(keep[word] & in_line));
-  }
-  return kept;
-}
-
 // The set bits of a word.
 VELTO_TARGET_COMPRESS inline std::uint32_t CountBits(std::uint64_t bits) {
   return static_cast<std::uint32_t>(std::popcount(bits));
 }
 
+// A line of ruby read whole, for a sink that takes the totals of its ruby
+// and not where each span lies. Most lines of a novel that hold ruby hold
+// it plainly: each 《 closes before the next opens, each reading has
+// characters, and each base is a kanji run or follows one bar. Such a line
+// is read from the scan's marks a word of 64 bytes at a time: its text is
+// the line without the bytes of its readings and taken bars, which a mask
+// gives, and the starts of its characters are those of the line under the
+// same mask, so that the text is not scanned again. Reading it 《 by 《
+// costs more in branches the processor guesses wrong than in work. Any
+// other line (an unclosed or empty reading, two bars before a reading, a
+// bar just before 《, a 《 after neither kanji nor a bar) is left to
+// ReadLine, which reads every case.
 VELTO_TARGET_COMPRESS bool ReadRegularLine(const TriggerScanner& scan, BaseText& base) {
   const LineMarks marks = scan.marks();
   const std::string_view line = scan.line();
@@ -192,8 +180,8 @@ VELTO_TARGET_COMPRESS bool ReadRegularLine(const TriggerScanner& scan, BaseText&
   std::uint64_t parity = 0;
   std::uint64_t open_carry = 0;   // 《 in the last two bytes of the word before
   std::uint64_t close_carry = 0;  // the second byte of a 》 that ends the word before
-  std::uint64_t bar_carry = 0;    // the last bar byte and the last two-byte bar of the word before
-  std::uint64_t wide_bar_carry = 0;
+  std::uint64_t bar_carry = 0;       // a bar at the end of the word before
+  std::uint64_t wide_bar_carry = 0;  // a two-byte bar in its last two bytes
   std::uint32_t open_count = 0;
   std::uint32_t reading_starts = 0;  // each reading's characters and its 《
   std::uint64_t bars_so_far = 0;
@@ -232,17 +220,33 @@ VELTO_TARGET_COMPRESS bool ReadRegularLine(const TriggerScanner& scan, BaseText&
 
   // The text: the line without its readings and the bars before its last
   // reading (a bar after it takes no reading and stays). A two-byte bar's
-  // second byte begins no character.
+  // second byte begins no character. Its bytes are compressed by the mask
+  // of those kept, and the starts of its characters with them.
   bar_carry = 0;
-  std::uint64_t* const keep = readings;
-  for (std::size_t word = 0; word < words; ++word) {
+  char* const text = base.Kept();
+  std::uint64_t* const text_starts = base.KeptStarts();
+  text_starts[0] = 0;
+  std::size_t size = 0;
+  LineCounts dropped;
+  for (std::size_t word = 0; word * kWordBits < line.size(); ++word) {
     const std::size_t word_begin = word * kWordBits;
     const std::uint64_t taken = bars[word] & BitsBelow(last_open > word_begin ? last_open - word_begin : 0);
     const std::uint64_t bar_bytes = taken | (((taken << 1) | bar_carry) & ~starts[word]);
     bar_carry = taken >> (kWordBits - 1);
-    keep[word] = ~(readings[word] | bar_bytes);
+    const std::uint64_t keep = ~(readings[word] | bar_bytes) & BitsBelow(line.size() - word_begin);
+    const __m512i bytes = _mm512_maskz_loadu_epi8(BitsBelow(line.size() - word_begin), line.data() + word_begin);
+    _mm512_storeu_si512(text + size, _mm512_maskz_compress_epi8(keep, bytes));
+    // The starts, appended at size: the rest of their word was 0.
+    const std::uint64_t kept_starts = _pext_u64(starts[word], keep);
+    const std::size_t shift = size % kWordBits;
+    text_starts[size / kWordBits] |= kept_starts << shift;
+    text_starts[size / kWordBits + 1] = (kept_starts >> 1) >> (kWordBits - 1 - shift);
+    size += CountBits(keep);
+    dropped += {CountBits(starts[word] & ~keep), CountBits(marks.blank_words()[word] & ~keep)};
   }
-  base.EndKept(Compress(line, keep, base.Kept()));
+  text_starts[size / kWordBits + 1] = 0;
+  base.EndKept(size);
+  base.KeptCounts(scan.starts().counts() - dropped);
   base.KeptRuby({open_count, reading_starts - open_count});
   if (open_count != 0) base.LeaveOut();
   return true;
@@ -251,7 +255,8 @@ VELTO_TARGET_COMPRESS bool ReadRegularLine(const TriggerScanner& scan, BaseText&
 // Whether the processor has what ReadRegularLine needs.
 bool CanReadRegularLines() {
   static const bool can = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-                          __builtin_cpu_supports("avx512vbmi2") && __builtin_cpu_supports("popcnt");
+                          __builtin_cpu_supports("avx512vbmi2") && __builtin_cpu_supports("popcnt") &&
+                          __builtin_cpu_supports("bmi2");
   return can;
 }
 #endif  // VELTO_RUBY_COMPRESS

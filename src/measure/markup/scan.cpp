@@ -88,6 +88,7 @@ LineCounts TriggerScanner::Scan(std::string_view line, ScanVariant variant) {
   opens_ = words_.opens.data();
   triggers_ = words_.triggers.data();
   closes_ = words_.closes.data();
+  blanks_ = words_.blanks.data();
   size_ = size;
   only_ruby_ = !words_.others;
   // Find reads the block at in_place_ (if the line reaches into it) from a

@@ -157,7 +157,7 @@ inline std::uint32_t FindInLane(const char* bytes, std::string_view c) {
 // position a filter reaches is a character start of the line, so these are
 // also the characters a walk from such a position reads.
 //
-// A copy is four pointers to words and a size, made by the scanner
+// A copy is five pointers to words and a size, made by the scanner
 // (TriggerScanner::marks): a loop that writes text keeps it in registers,
 // where the members of the scanner would be read again after every byte
 // written, since the bytes might be any of them.
@@ -181,6 +181,7 @@ class LineMarks {
   const std::uint64_t* open_words() const { return opens_; }
   const std::uint64_t* trigger_words() const { return triggers_; }
   const std::uint64_t* close_words() const { return closes_; }
+  const std::uint64_t* blank_words() const { return blanks_; }
 
   // Whether a character of the line begins at position, or position is the
   // end of the line. A lead byte that the end of the line cuts off is a
@@ -219,6 +220,7 @@ class LineMarks {
   const std::uint64_t* opens_ = nullptr;
   const std::uint64_t* triggers_ = nullptr;
   const std::uint64_t* closes_ = nullptr;
+  const std::uint64_t* blanks_ = nullptr;
   std::size_t size_ = 0;
   bool only_ruby_ = true;
 
