@@ -75,11 +75,6 @@ class BaseText {
     starts_.Refilled(counts);
     starts_kept_ = true;
   }
-  // Room for count words of a reading's own, kept for the next line.
-  std::uint64_t* Words(std::size_t count) {
-    if (words_.size() < count) words_.resize(count);
-    return words_.data();
-  }
   // Puts the bytes of the source line from begin to end, which lie before
   // the last part appended, into the text at at, a boundary between its
   // characters.
@@ -154,7 +149,6 @@ class BaseText {
   // the text was kept (starts_kept_), else scanned where it is handed on.
   LineStarts starts_;
   bool starts_kept_ = false;
-  std::vector<std::uint64_t> words_;
   bool places_wanted_ = true;
   std::vector<Cut> cuts_;
   bool left_out_ = false;

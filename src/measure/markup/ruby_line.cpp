@@ -149,101 +149,96 @@ VELTO_TARGET_COMPRESS inline std::uint32_t CountBits(std::uint64_t bits) {
 // and not where each span lies. Most lines of a novel that hold ruby hold
 // it plainly: each 《 closes before the next opens, each reading has
 // characters, and each base is a kanji run or follows one bar. Such a line
-// is read from the scan's marks a word of 64 bytes at a time: its text is
-// the line without the bytes of its readings and taken bars, which a mask
-// gives, and the starts of its characters are those of the line under the
-// same mask, so that the text is not scanned again. Reading it 《 by 《
+// is read from the scan's marks a word of 64 bytes at a time, in one pass:
+// its text is the line without the bytes of its readings and bars, which a
+// mask gives, and the starts of its characters are those of the line under
+// the same mask, so that the text is not scanned again. Reading it 《 by 《
 // costs more in branches the processor guesses wrong than in work. Any
 // other line (an unclosed or empty reading, two bars before a reading, a
-// bar just before 《, a 《 after neither kanji nor a bar) is left to
-// ReadLine, which reads every case.
+// bar just before 《 or after the last reading, a 《 after neither kanji
+// nor a bar) is left to ReadLine, which reads every case; what this wrote
+// of the text is then written again.
 VELTO_TARGET_COMPRESS bool ReadRegularLine(const TriggerScanner& scan, BaseText& base) {
   const LineMarks marks = scan.marks();
   const std::string_view line = scan.line();
-  const std::size_t words = line.size() / kWordBits + 1;
   const std::uint64_t* const starts = marks.start_words();
   const std::uint64_t* const opens = marks.open_words();
   const std::uint64_t* const triggers = marks.trigger_words();
   const std::uint64_t* const closes = marks.close_words();
-  // Per word: the bytes of readings with their brackets, and the bars
-  // outside them.
-  std::uint64_t* const readings = base.Words(2 * words);
-  std::uint64_t* const bars = readings + words;
-
-  // The readings: 《 and 》 alternate when every 《 leaves an odd number of
-  // brackets behind it and every 》 an even one. The bases: the gap before
-  // each reading holds one bar that does not end just before its 《, or
-  // none, and then a kanji ends just before 《. Both are read in one pass;
-  // wrong gathers what makes the line irregular.
-  std::uint64_t wrong = 0;
-  bool bases_regular = true;
-  std::uint64_t parity = 0;
-  std::uint64_t open_carry = 0;   // 《 in the last two bytes of the word before
-  std::uint64_t close_carry = 0;  // the second byte of a 》 that ends the word before
-  std::uint64_t bar_carry = 0;       // a bar at the end of the word before
-  std::uint64_t wide_bar_carry = 0;  // a two-byte bar in its last two bytes
-  std::uint32_t open_count = 0;
-  std::uint32_t reading_starts = 0;  // each reading's characters and its 《
-  std::uint64_t bars_so_far = 0;
-  std::uint64_t bars_at_last_open = 0;
-  std::size_t last_open = 0;
-  for (std::size_t word = 0; word < words; ++word) {
-    const std::uint64_t inside = PrefixParity(opens[word] | closes[word]) ^ (0 - parity);
-    parity = inside >> (kWordBits - 1);
-    wrong |= (opens[word] & ~inside) | (closes[word] & inside);
-    // An empty reading: 》 just after 《.
-    wrong |= ((opens[word] << 2) | open_carry) & closes[word];
-    open_carry = opens[word] >> (kWordBits - 2);
-    readings[word] = inside | closes[word] | (closes[word] << 1) | close_carry;
-    close_carry = closes[word] >> (kWordBits - 1);
-    bars[word] = triggers[word] & ~opens[word] & ~readings[word];
-    // A bar just before 《: | one byte before it, or ｜ (whose second byte
-    // begins no character) two bytes before.
-    const std::uint64_t wide_bars = bars[word] & ~((starts[word] >> 1) | (starts[word + 1] << (kWordBits - 1)));
-    wrong |= (((bars[word] << 1) | bar_carry) | ((wide_bars << 2) | wide_bar_carry)) & opens[word];
-    bar_carry = bars[word] >> (kWordBits - 1);
-    wide_bar_carry = wide_bars >> (kWordBits - 2);
-    for (std::uint64_t word_opens = opens[word]; word_opens != 0; word_opens &= word_opens - 1) {
-      const std::size_t bit = static_cast<std::size_t>(std::countr_zero(word_opens));
-      const std::size_t open = word * kWordBits + bit;
-      const std::uint64_t bars_before = bars_so_far + CountBits(bars[word] & BitsBelow(bit));
-      const std::uint64_t gap_bars = bars_before - bars_at_last_open;
-      bars_at_last_open = bars_before;
-      bases_regular = bases_regular & (gap_bars <= 1) & ((gap_bars == 1) | KanjiBefore(line, starts, closes, open));
-      last_open = open;
-    }
-    bars_so_far += CountBits(bars[word]);
-    open_count += CountBits(opens[word]);
-    reading_starts += CountBits(starts[word] & inside);
-  }
-  if ((wrong | parity) != 0 || !bases_regular) return false;
-
-  // The text: the line without its readings and the bars before its last
-  // reading (a bar after it takes no reading and stays). A two-byte bar's
-  // second byte begins no character. Its bytes are compressed by the mask
-  // of those kept, and the starts of its characters with them.
-  bar_carry = 0;
+  const std::uint64_t* const blanks = marks.blank_words();
   char* const text = base.Kept();
   std::uint64_t* const text_starts = base.KeptStarts();
   text_starts[0] = 0;
   std::size_t size = 0;
   LineCounts dropped;
-  for (std::size_t word = 0; word * kWordBits < line.size(); ++word) {
-    const std::size_t word_begin = word * kWordBits;
-    const std::uint64_t taken = bars[word] & BitsBelow(last_open > word_begin ? last_open - word_begin : 0);
-    const std::uint64_t bar_bytes = taken | (((taken << 1) | bar_carry) & ~starts[word]);
-    bar_carry = taken >> (kWordBits - 1);
-    const std::uint64_t keep = ~(readings[word] | bar_bytes) & BitsBelow(line.size() - word_begin);
-    const __m512i bytes = _mm512_maskz_loadu_epi8(BitsBelow(line.size() - word_begin), line.data() + word_begin);
+
+  // What makes the line irregular gathers in wrong. The readings: 《 and 》
+  // alternate when every 《 leaves an odd number of brackets behind it and
+  // every 》 an even one. The bases: in the order of the bars and 《 outside
+  // the readings, no bar follows a bar, and a 《 that does not follow a bar
+  // follows a kanji.
+  std::uint64_t wrong = 0;
+  bool kanji_bases = true;
+  std::uint64_t parity = 0;
+  std::uint64_t open_carry = 0;      // 《 in the last two bytes of the word before
+  std::uint64_t close_carry = 0;     // the second byte of a 》 that ends the word before
+  std::uint64_t bar_carry = 0;       // a bar at the end of the word before
+  std::uint64_t wide_bar_carry = 0;  // a two-byte bar in its last two bytes
+  std::uint64_t bar_last = 0;        // the last bar or 《 so far is a bar
+  std::uint32_t open_count = 0;
+  std::uint32_t reading_starts = 0;  // each reading's characters and its 《
+  for (std::size_t word = 0, word_begin = 0; word_begin < line.size(); ++word, word_begin += kWordBits) {
+    const std::uint64_t open = opens[word];
+    const std::uint64_t close = closes[word];
+    const std::uint64_t start = starts[word];
+    const std::uint64_t inside = PrefixParity(open | close) ^ (0 - parity);
+    parity = inside >> (kWordBits - 1);
+    wrong |= (open & ~inside) | (close & inside);
+    // An empty reading: 》 just after 《.
+    wrong |= ((open << 2) | open_carry) & close;
+    open_carry = open >> (kWordBits - 2);
+    const std::uint64_t reading = inside | close | (close << 1) | close_carry;
+    close_carry = close >> (kWordBits - 1);
+    const std::uint64_t bars = triggers[word] & ~open & ~reading;
+    // A bar just before 《: | one byte before it, or ｜ (whose second byte
+    // begins no character) two bytes before.
+    const std::uint64_t wide_bars = bars & ~((start >> 1) | (starts[word + 1] << (kWordBits - 1)));
+    const std::uint64_t bars_after = (bars << 1) | bar_carry;
+    wrong |= (bars_after | ((wide_bars << 2) | wide_bar_carry)) & open;
+    bar_carry = bars >> (kWordBits - 1);
+    wide_bar_carry = wide_bars >> (kWordBits - 2);
+
+    // The bars and 《 in order, one bit each, set for a bar.
+    const std::uint64_t bars_and_opens = bars | open;
+    const std::uint64_t bar_order = _pext_u64(bars, bars_and_opens);
+    const std::uint32_t order_size = CountBits(bars_and_opens);
+    const std::uint64_t after_bar = (bar_order << 1) | bar_last;
+    wrong |= bar_order & after_bar;
+    for (std::uint64_t kanji_opens = _pdep_u64(~bar_order & ~after_bar, bars_and_opens); kanji_opens != 0;
+         kanji_opens &= kanji_opens - 1) {
+      kanji_bases &= KanjiBefore(line, starts, closes, word_begin + static_cast<std::size_t>(std::countr_zero(kanji_opens)));
+    }
+    bar_last = order_size == 0 ? bar_last : (bar_order >> (order_size - 1)) & 1u;
+
+    // The text: the bytes neither of a reading nor of a bar (a two-byte
+    // bar's second byte begins no character), compressed by that mask, and
+    // the starts of its characters with them.
+    const std::uint64_t in_line = BitsBelow(line.size() - word_begin);
+    const std::uint64_t keep = ~(reading | bars | (bars_after & ~start)) & in_line;
+    const __m512i bytes = _mm512_maskz_loadu_epi8(in_line, line.data() + word_begin);
     _mm512_storeu_si512(text + size, _mm512_maskz_compress_epi8(keep, bytes));
     // The starts, appended at size: the rest of their word was 0.
-    const std::uint64_t kept_starts = _pext_u64(starts[word], keep);
+    const std::uint64_t kept_starts = _pext_u64(start, keep);
     const std::size_t shift = size % kWordBits;
     text_starts[size / kWordBits] |= kept_starts << shift;
     text_starts[size / kWordBits + 1] = (kept_starts >> 1) >> (kWordBits - 1 - shift);
     size += CountBits(keep);
-    dropped += {CountBits(starts[word] & ~keep), CountBits(marks.blank_words()[word] & ~keep)};
+    dropped += {CountBits(start & ~keep), CountBits(blanks[word] & ~keep)};
+    open_count += CountBits(open);
+    reading_starts += CountBits(start & inside);
   }
+  // A bar after the last reading takes none and stays text.
+  if ((wrong | parity | bar_last) != 0 || !kanji_bases) return false;
   text_starts[size / kWordBits + 1] = 0;
   base.EndKept(size);
   base.KeptCounts(scan.starts().counts() - dropped);
