@@ -150,7 +150,9 @@ INSTANTIATE_TEST_SUITE_P(
                       RandomAlphabet{"RubyOnly",
                                  {Sjis("《"), Sjis("》"), Sjis("｜"), "|", Sjis("漢字"), Sjis("々"), Sjis("かな"),
                                   Sjis("《かな》"), Sjis("《か　な》"), Sjis("漢《かん》"), Sjis("｜あ《よみ》"),
-                                  "|a" + Sjis("《よみ》"), " ", Sjis("　"), "a", "\n"},
+                                  "|a" + Sjis("《よみ》"), " ", Sjis("　"), "a", "\n",
+                                  // Kanji and not at the edges of the rows of lead bytes.
+                                  Sjis("亜"), Sjis("ヶ"), "\xea\xa4", "\xea\xa5", "\x89\x7f", "\x88\x9e"},
                                  300}),
     [](const auto& row) { return std::string(row.param.name); });
 

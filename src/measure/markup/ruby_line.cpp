@@ -111,14 +111,15 @@ bool ReadLine(const TriggerScanner& scan, BaseText& base) {
 }
 
 #if defined(VELTO_RUBY_COMPRESS)
-#define VELTO_TARGET_COMPRESS __attribute__((target("avx512f,avx512bw,avx512vbmi2,popcnt,bmi,bmi2")))
+#define VELTO_TARGET_COMPRESS __attribute__((target("avx512f,avx512bw,avx512vbmi,avx512vbmi2,pclmul,popcnt,bmi,bmi2")))
 
 constexpr std::size_t kWordBits = 64;
 
-// Bit i set where the bits of x at and below i are odd in number.
-std::uint64_t PrefixParity(std::uint64_t x) {
-  for (unsigned shift = 1; shift < kWordBits; shift *= 2) x ^= x << shift;
-  return x;
+// Bit i set where the bits of x at and below i are odd in number: x
+// multiplied by all ones without carries.
+VELTO_TARGET_COMPRESS inline std::uint64_t PrefixParity(std::uint64_t x) {
+  const __m128i product = _mm_clmulepi64_si128(_mm_cvtsi64_si128(static_cast<long long>(x)), _mm_set1_epi8(-1), 0);
+  return static_cast<std::uint64_t>(_mm_cvtsi128_si64(product));
 }
 
 std::uint64_t BitsBelow(std::size_t count) {
@@ -138,6 +139,26 @@ bool KanjiBefore(std::string_view line, const std::uint64_t* starts, const std::
   constexpr unsigned char kNoKanjiLead = 0x81;
   constexpr unsigned char kNoKanjiSecond = 0x40;
   return IsKanjiCode(two_bytes ? Byte(line, at) : kNoKanjiLead, two_bytes ? Byte(line, at + 1) : kNoKanjiSecond);
+}
+
+// A bit per byte of bytes that lies in [low, high].
+VELTO_TARGET_COMPRESS inline std::uint64_t InRange(__m512i bytes, unsigned char low, unsigned char high) {
+  return _mm512_cmple_epu8_mask(_mm512_sub_epi8(bytes, _mm512_set1_epi8(static_cast<char>(low))),
+                                _mm512_set1_epi8(static_cast<char>(high - low)));
+}
+
+// Where the two-byte characters whose lead byte settles that they are
+// kanji begin among the 64 bytes (seconds: the bytes one further on), by
+// the lead bytes' rows looked up at once; two_bytes: where two-byte
+// characters begin.
+VELTO_TARGET_COMPRESS inline std::uint64_t KanjiByRow(__m512i bytes, __m512i seconds, std::uint64_t two_bytes) {
+  const __m512i low_rows = _mm512_loadu_si512(kKanjiRows.data());
+  const __m512i high_rows = _mm512_loadu_si512(kKanjiRows.data() + 64);
+  const __m512i row = _mm512_permutex2var_epi8(low_rows, bytes, high_rows);
+  const std::uint64_t kanji_rows = _mm512_test_epi8_mask(row, row) & _mm512_movepi8_mask(bytes);
+  const std::uint64_t used_seconds = InRange(seconds, kSecondByteLow, kSecondByteHigh) &
+                                     ~_mm512_cmpeq_epi8_mask(seconds, _mm512_set1_epi8(static_cast<char>(kUnusedSecondByte)));
+  return kanji_rows & used_seconds & two_bytes;
 }
 
 // The set bits of a word.
@@ -168,7 +189,7 @@ VELTO_TARGET_COMPRESS bool ReadRegularLine(const TriggerScanner& scan, BaseText&
   const std::uint64_t* const blanks = marks.blank_words();
   char* const text = base.Kept();
   std::uint64_t* const text_starts = base.KeptStarts();
-  text_starts[0] = 0;
+  std::uint64_t filling = 0;
   std::size_t size = 0;
   LineCounts dropped;
 
@@ -185,54 +206,77 @@ VELTO_TARGET_COMPRESS bool ReadRegularLine(const TriggerScanner& scan, BaseText&
   std::uint64_t bar_carry = 0;       // a bar at the end of the word before
   std::uint64_t wide_bar_carry = 0;  // a two-byte bar in its last two bytes
   std::uint64_t bar_last = 0;        // the last bar or 《 so far is a bar
+  std::uint64_t kanji_carry = 0;     // a kanji in the last two bytes of the word before
   std::uint32_t open_count = 0;
   std::uint32_t reading_starts = 0;  // each reading's characters and its 《
   for (std::size_t word = 0, word_begin = 0; word_begin < line.size(); ++word, word_begin += kWordBits) {
     const std::uint64_t open = opens[word];
     const std::uint64_t close = closes[word];
     const std::uint64_t start = starts[word];
-    const std::uint64_t inside = PrefixParity(open | close) ^ (0 - parity);
-    parity = inside >> (kWordBits - 1);
-    wrong |= (open & ~inside) | (close & inside);
-    // An empty reading: 》 just after 《.
-    wrong |= ((open << 2) | open_carry) & close;
-    open_carry = open >> (kWordBits - 2);
-    const std::uint64_t reading = inside | close | (close << 1) | close_carry;
-    close_carry = close >> (kWordBits - 1);
-    const std::uint64_t bars = triggers[word] & ~open & ~reading;
-    // A bar just before 《: | one byte before it, or ｜ (whose second byte
-    // begins no character) two bytes before.
-    const std::uint64_t wide_bars = bars & ~((start >> 1) | (starts[word + 1] << (kWordBits - 1)));
-    const std::uint64_t bars_after = (bars << 1) | bar_carry;
-    wrong |= (bars_after | ((wide_bars << 2) | wide_bar_carry)) & open;
-    bar_carry = bars >> (kWordBits - 1);
-    wide_bar_carry = wide_bars >> (kWordBits - 2);
-
-    // The bars and 《 in order, one bit each, set for a bar.
-    const std::uint64_t bars_and_opens = bars | open;
-    const std::uint64_t bar_order = _pext_u64(bars, bars_and_opens);
-    const std::uint32_t order_size = CountBits(bars_and_opens);
-    const std::uint64_t after_bar = (bar_order << 1) | bar_last;
-    wrong |= bar_order & after_bar;
-    for (std::uint64_t kanji_opens = _pdep_u64(~bar_order & ~after_bar, bars_and_opens); kanji_opens != 0;
-         kanji_opens &= kanji_opens - 1) {
-      kanji_bases &= KanjiBefore(line, starts, closes, word_begin + static_cast<std::size_t>(std::countr_zero(kanji_opens)));
-    }
-    bar_last = order_size == 0 ? bar_last : (bar_order >> (order_size - 1)) & 1u;
-
-    // The text: the bytes neither of a reading nor of a bar (a two-byte
-    // bar's second byte begins no character), compressed by that mask, and
-    // the starts of its characters with them.
     const std::uint64_t in_line = BitsBelow(line.size() - word_begin);
-    const std::uint64_t keep = ~(reading | bars | (bars_after & ~start)) & in_line;
     const __m512i bytes = _mm512_maskz_loadu_epi8(in_line, line.data() + word_begin);
+    std::uint64_t inside = 0;
+    std::uint64_t keep = in_line;
+    // A word without marks outside the readings is text as it stands.
+    if ((open | close | triggers[word] | parity | close_carry | bar_carry) != 0) {
+      inside = PrefixParity(open | close) ^ (0 - parity);
+      parity = inside >> (kWordBits - 1);
+      wrong |= (open & ~inside) | (close & inside);
+      // An empty reading: 》 just after 《.
+      wrong |= ((open << 2) | open_carry) & close;
+      open_carry = open >> (kWordBits - 2);
+      const std::uint64_t reading = inside | close | (close << 1) | close_carry;
+      close_carry = close >> (kWordBits - 1);
+      const std::uint64_t bars = triggers[word] & ~open & ~reading;
+      // A bar just before 《: | one byte before it, or ｜ (whose second byte
+      // begins no character) two bytes before.
+      const std::uint64_t wide_starts = start & ~((start >> 1) | (starts[word + 1] << (kWordBits - 1)));
+      const std::uint64_t wide_bars = bars & wide_starts;
+      const std::uint64_t bars_after = (bars << 1) | bar_carry;
+      wrong |= (bars_after | ((wide_bars << 2) | wide_bar_carry)) & open;
+      bar_carry = bars >> (kWordBits - 1);
+      wide_bar_carry = wide_bars >> (kWordBits - 2);
+
+      // The bars and 《 in order, one bit each, set for a bar.
+      const std::uint64_t bars_and_opens = bars | open;
+      const std::uint64_t bar_order = _pext_u64(bars, bars_and_opens);
+      const std::uint32_t order_size = CountBits(bars_and_opens);
+      const std::uint64_t after_bar = (bar_order << 1) | bar_last;
+      wrong |= bar_order & after_bar;
+      bar_last = order_size == 0 ? bar_last : (bar_order >> (order_size - 1)) & 1u;
+      // A 《 after no bar needs a kanji before it. Most are settled on the
+      // lead bytes of the word; the table decides the rest one by one.
+      const __m512i seconds =
+          _mm512_maskz_loadu_epi8(BitsBelow(line.size() - word_begin - 1), line.data() + word_begin + 1);
+      const std::uint64_t kanji = KanjiByRow(bytes, seconds, wide_starts);
+      const std::uint64_t kanji_before = (kanji << 2) | kanji_carry;
+      kanji_carry = kanji >> (kWordBits - 2);
+      for (std::uint64_t kanji_opens = _pdep_u64(~bar_order & ~after_bar, bars_and_opens) & ~kanji_before;
+           kanji_opens != 0; kanji_opens &= kanji_opens - 1) {
+        kanji_bases &=
+            KanjiBefore(line, starts, closes, word_begin + static_cast<std::size_t>(std::countr_zero(kanji_opens)));
+      }
+      // The text: the bytes neither of a reading nor of a bar (a two-byte
+      // bar's second byte begins no character).
+      keep &= ~(reading | bars | (bars_after & ~start));
+    } else {
+      // No 《 or bar ends it; a kanji at its end is left to the table.
+      open_carry = wide_bar_carry = kanji_carry = 0;
+    }
+    // The bytes kept, compressed by their mask, and the starts of their
+    // characters with them.
     _mm512_storeu_si512(text + size, _mm512_maskz_compress_epi8(keep, bytes));
-    // The starts, appended at size: the rest of their word was 0.
+    // The starts, appended at size to those of its word so far (held in
+    // filling, so that no word is read back from memory).
     const std::uint64_t kept_starts = _pext_u64(start, keep);
     const std::size_t shift = size % kWordBits;
-    text_starts[size / kWordBits] |= kept_starts << shift;
-    text_starts[size / kWordBits + 1] = (kept_starts >> 1) >> (kWordBits - 1 - shift);
-    size += CountBits(keep);
+    const std::uint64_t low = filling | (kept_starts << shift);
+    const std::uint64_t high = (kept_starts >> 1) >> (kWordBits - 1 - shift);
+    text_starts[size / kWordBits] = low;
+    text_starts[size / kWordBits + 1] = high;
+    const std::size_t new_size = size + CountBits(keep);
+    filling = new_size / kWordBits == size / kWordBits ? low : high;
+    size = new_size;
     dropped += {CountBits(start & ~keep), CountBits(blanks[word] & ~keep)};
     open_count += CountBits(open);
     reading_starts += CountBits(start & inside);
@@ -250,7 +294,7 @@ VELTO_TARGET_COMPRESS bool ReadRegularLine(const TriggerScanner& scan, BaseText&
 // Whether the processor has what ReadRegularLine needs.
 bool CanReadRegularLines() {
   static const bool can = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-                          __builtin_cpu_supports("avx512vbmi2") && __builtin_cpu_supports("popcnt") &&
+                          __builtin_cpu_supports("avx512vbmi") && __builtin_cpu_supports("avx512vbmi2") && __builtin_cpu_supports("pclmul") && __builtin_cpu_supports("popcnt") &&
                           __builtin_cpu_supports("bmi2");
   return can;
 }

@@ -53,6 +53,21 @@ constexpr std::array<std::uint64_t, 60 * kKanjiRowWords> MakeKanjiBits() {
   return bits;
 }
 
+constexpr std::array<unsigned char, 128> MakeKanjiRows(const std::array<std::uint64_t, 60 * kKanjiRowWords>& bits) {
+  std::array<unsigned char, 128> rows{};
+  for (unsigned lead = 0x80; lead <= 0xFF; ++lead) {
+    if (!sjis::IsLeadByte(static_cast<unsigned char>(lead))) continue;
+    bool all = true;
+    for (unsigned second = 0; second <= 0xFF; ++second) {
+      if (!IsSecondByte(static_cast<unsigned char>(second))) continue;
+      const unsigned bit = KanjiBit(lead, second);
+      all = all && ((bits[bit / 64u] >> (bit % 64u)) & 1u) != 0;
+    }
+    rows[lead - 0x80] = all ? 1 : 0;
+  }
+  return rows;
+}
+
 // Half-width katakana are single bytes.
 constexpr unsigned char kHalfKanaFirst = 0xA6;
 constexpr unsigned char kHalfKanaLast = 0xDF;
@@ -60,6 +75,7 @@ constexpr unsigned char kHalfKanaLast = 0xDF;
 }  // namespace
 
 constinit const std::array<std::uint64_t, 60 * kKanjiRowWords> kKanjiBits = MakeKanjiBits();
+constinit const std::array<unsigned char, 128> kKanjiRows = MakeKanjiRows(MakeKanjiBits());
 
 bool IsKana(std::string_view text, std::size_t position) {
   const auto byte = static_cast<unsigned char>(text[position]);

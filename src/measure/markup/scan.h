@@ -49,8 +49,11 @@ inline bool IsAt(std::string_view text, std::size_t position, std::string_view c
 }
 
 // A second byte that code page 932 uses: 0x40-0x7E and 0x80-0xFC.
+inline constexpr unsigned char kSecondByteLow = 0x40;
+inline constexpr unsigned char kSecondByteHigh = 0xFC;
+inline constexpr unsigned char kUnusedSecondByte = 0x7F;
 constexpr bool IsSecondByte(unsigned char second) {
-  return second >= 0x40 && second <= 0xFC && second != 0x7F;
+  return second >= kSecondByteLow && second <= kSecondByteHigh && second != kUnusedSecondByte;
 }
 
 // Kanji as the notations read them for a ruby base: the ideographs of code
@@ -69,6 +72,12 @@ constexpr unsigned KanjiBit(unsigned lead, unsigned second) {
   const unsigned row = lead >= sjis::kSecondLeadLow ? lead - sjis::kSecondLeadLow + 31u : lead - sjis::kFirstLeadLow;
   return row * 256u + second;
 }
+
+// Per byte value from 0x80 on: 1 for a lead byte whose every character is
+// kanji (whatever second byte code page 932 uses follows it), else 0. A
+// check of many characters at once can settle most kanji on the lead byte
+// alone.
+extern const std::array<unsigned char, 128> kKanjiRows;
 
 // Whether the two-byte character lead, second is kanji; lead is a lead byte.
 inline bool IsKanjiCode(unsigned char lead, unsigned char second) {
