@@ -128,17 +128,10 @@ std::uint64_t BitsBelow(std::size_t count) {
 
 bool BitAt(const std::uint64_t* words, std::size_t at) { return ((words[at / kWordBits] >> (at % kWordBits)) & 1u) != 0; }
 
-// Whether the character before open, a 《 in a line whose 《 and 》
-// alternate, is a two-byte kanji after the 》 before it (closes). Reads only
-// bytes of the line, whatever the answer, so that it costs no branch.
-bool KanjiBefore(std::string_view line, const std::uint64_t* starts, const std::uint64_t* closes, std::size_t open) {
-  const std::size_t at = open >= 2 ? open - 2 : 0;
-  const bool two_bytes = (open >= 2) & !BitAt(closes, at) & !BitAt(starts, at + 1);
-  // Where no two-byte character ends there, a pair that is no kanji is
-  // looked up instead: only a lead byte has a row in the table.
-  constexpr unsigned char kNoKanjiLead = 0x81;
-  constexpr unsigned char kNoKanjiSecond = 0x40;
-  return IsKanjiCode(two_bytes ? Byte(line, at) : kNoKanjiLead, two_bytes ? Byte(line, at + 1) : kNoKanjiSecond);
+// Whether the character before open is a two-byte kanji: the byte before
+// open begins no character, so the one before that is a lead byte.
+bool KanjiBefore(std::string_view line, const std::uint64_t* starts, std::size_t open) {
+  return open >= 2 && !BitAt(starts, open - 1) && IsKanjiCode(Byte(line, open - 2), Byte(line, open - 1));
 }
 
 // A bit per byte of bytes that lies in [low, high].
@@ -254,7 +247,7 @@ VELTO_TARGET_COMPRESS bool ReadRegularLine(const TriggerScanner& scan, BaseText&
       for (std::uint64_t kanji_opens = _pdep_u64(~bar_order & ~after_bar, bars_and_opens) & ~kanji_before;
            kanji_opens != 0; kanji_opens &= kanji_opens - 1) {
         kanji_bases &=
-            KanjiBefore(line, starts, closes, word_begin + static_cast<std::size_t>(std::countr_zero(kanji_opens)));
+            KanjiBefore(line, starts, word_begin + static_cast<std::size_t>(std::countr_zero(kanji_opens)));
       }
       // The text: the bytes neither of a reading nor of a bar (a two-byte
       // bar's second byte begins no character).
