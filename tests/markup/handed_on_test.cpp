@@ -127,6 +127,40 @@ TEST_P(RandomHandedOn, CountsAreThoseOfTheText) {
   }
 }
 
+// Marks at the edges of the 64-byte words a line may be read in, moved
+// across two words byte by byte, read with and without the places of ruby.
+TEST(HandedOnAtEveryOffset, LinesAreReadAlikeWhereverTheWordsEnd) {
+  const auto many = [](std::string_view piece, int times) {
+    std::string text;
+    for (int i = 0; i < times; ++i) text += piece;
+    return text;
+  };
+  const std::string lines[] = {
+      // A bar, then a base that fills a word.
+      "｜" + many("か", 40) + "《よ》",
+      // A reading that fills a word.
+      "漢《" + many("か", 40) + "》後",
+      // A kanji, a word of kana, and 《 after kana, which is text.
+      "漢《よ》漢" + many("か", 32) + "《よ》",
+      // A bar after the last reading, which stays text.
+      "漢《よ》" + many("か", 33) + "｜",
+      // Readings in every word.
+      many("漢《よ》", 20),
+  };
+  for (const std::string& line : lines) {
+    for (std::size_t pad = 0; pad < 130; ++pad) {
+      const std::string text = std::string(pad, 'a') + testing::Sjis(line) + "\n";
+      for (const Markup markup : {Markup::kAozora, Markup::kWeb}) {
+        RecountingSink with_places;
+        PushLines(text, *MakeFilter(markup, false), with_places);
+        RecountingSink totals_only(false);
+        PushLines(text, *MakeFilter(markup, false), totals_only);
+        ASSERT_EQ(totals_only.handed_on(), with_places.handed_on()) << PrintToString(text);
+      }
+    }
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Alphabets, RandomHandedOn,
     ::testing::Values(
