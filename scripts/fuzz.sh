@@ -4,6 +4,8 @@
 # another:
 #   scripts/fuzz.sh 60              every target for a minute
 #   scripts/fuzz.sh 600 measure     one target for ten minutes
+# The library is compiled with clang++ here too, which is where CI checks
+# that clang builds it without warnings (CMAKE_FLAGS=-DVELTO_WERROR=ON).
 # The seeds in fuzz/corpus/<target> are read, never written; what a run
 # learns goes to build-fuzz/corpus/<target>, crashing inputs to
 # build-fuzz/artifacts. Exits non-zero when any target found a failure.
@@ -16,7 +18,8 @@ targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=(measure line_wrap profile time markup utf8)
 build=${VELTO_FUZZ_BUILD:-build-fuzz}
 
-cmake -S fuzz -B "$build" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+# CMAKE_FLAGS reach the configure step as with make, e.g. -DVELTO_WERROR=ON.
+cmake -S fuzz -B "$build" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ ${CMAKE_FLAGS:-} >/dev/null
 cmake --build "$build" -j "$(nproc)" --target "${targets[@]/#/fuzz_}"
 
 # Inputs as large as each target's data can meaningfully be: a status file
